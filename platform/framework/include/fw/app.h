@@ -1,0 +1,43 @@
+// Application-wide services: the host application's title and main window, message boxes,
+// the wait cursor and the module lock count.
+#pragma once
+
+#include <windows.h>
+
+#include "fw/export.h"
+
+namespace fw {
+
+// The host application sets these once; plug-in dialogs without a parent are owned by the
+// main window, and every message box carries the title as its caption.
+FW_API void SetAppTitle(const wchar_t* title);
+FW_API const wchar_t* AppTitle();
+FW_API void SetMainWindow(HWND window);
+FW_API HWND MainWindow();
+
+// Message boxes captioned with the application title. Without an owner the box belongs to the
+// active window of this thread, else to the main window.
+FW_API int ShowMessage(HWND owner, const char* ansiText, UINT flags);
+FW_API int ShowMessageW(HWND owner, const wchar_t* text, UINT flags);
+// Text from the string tables of the resource chain; an unknown id shows nothing and returns 0.
+FW_API int ShowMessageId(HWND owner, UINT stringId, UINT flags);
+
+// Shows the hourglass while it lives; nests.
+class FW_API WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    static bool Active();  // true while any WaitCursor lives on this thread
+
+private:
+    HCURSOR previous_;
+};
+
+// Count of live objects that keep the hosting module loaded (COM sinks, dialogs).
+FW_API void LockModule();
+FW_API void UnlockModule();
+FW_API long ModuleLockCount();
+
+}  // namespace fw

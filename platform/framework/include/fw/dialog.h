@@ -1,0 +1,98 @@
+// Modal dialogs from resource templates, with a command table per dialog class and one
+// data-exchange function used in both directions.
+#pragma once
+
+#include <windows.h>
+
+#include "fw/export.h"
+#include "fw/string.h"
+
+namespace fw {
+
+class DataExchange;
+class Dialog;
+
+using CommandHandler = void (Dialog::*)();
+
+// One row of a dialog's command table: WM_COMMAND from control `id` with notification `code`.
+struct CommandEntry {
+    UINT id;
+    UINT code;
+    CommandHandler handler;
+};
+
+class FW_API Dialog {
+public:
+    // `parent` null: the dialog is owned by the application's main window.
+    explicit Dialog(UINT templateId, HWND parent = nullptr);
+    virtual ~Dialog();
+    Dialog(const Dialog&) = delete;
+    Dialog& operator=(const Dialog&) = delete;
+
+    // Creates the dialog, runs its own modal loop with the owner disabled, destroys the window
+    // and returns the result given to EndDialog; -1 when the dialog cannot be created.
+    INT_PTR DoModal();
+    void EndDialog(INT_PTR result);
+
+    // Moves values between members and controls: save = true reads the controls (with
+    // validation), false shows the values. Returns false when a control failed validation.
+    bool UpdateData(bool save = true);
+
+    HWND Handle() const { return hwnd_; }
+    HWND Item(UINT id) const;
+    UINT TemplateId() const { return templateId_; }
+
+    // Small helpers over the controls (ANSI texts as the process code page has them).
+    String GetItemText(UINT id) const;
+    void SetItemText(UINT id, const char* text);
+    void CheckRadioButton(UINT first, UINT last, UINT checked);
+    LRESULT SendItemMessage(UINT id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+
+    // The property every framework dialog window carries (pointing at its Dialog object).
+    static const wchar_t* WindowPropertyName();
+
+protected:
+    virtual BOOL OnInitDialog();  // shows the values (UpdateData(false)); TRUE: default focus
+    virtual void OnOK();          // UpdateData(true), then EndDialog(IDOK)
+    virtual void OnCancel();      // EndDialog(IDCANCEL)
+    virtual void DoDataExchange(DataExchange& dx);
+    // Called for every message of the modal loop before the dialog manager; true = handled.
+    virtual bool PreTranslateMessage(MSG* message);
+    virtual const CommandEntry* GetCommandTable() const;
+    // Messages other than WM_INITDIALOG and WM_COMMAND; set `handled` to consume one.
+    virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    bool OnCommand(UINT id, UINT code);
+
+    UINT templateId_;
+    HWND parent_;
+    HWND hwnd_ = nullptr;
+    bool ended_ = false;
+    INT_PTR result_ = -1;
+};
+
+}  // namespace fw
+
+// Command tables, in the dialog class:  FW_DECLARE_COMMANDS()
+// and in its source file:
+//   FW_BEGIN_COMMANDS(MyDialog)
+//       FW_ON_COMMAND(12013, BN_CLICKED, OnBack)
+//   FW_END_COMMANDS()
+#define FW_DECLARE_COMMANDS() \
+protected:                    \
+    const fw::CommandEntry* GetCommandTable() const override;
+
+#define FW_BEGIN_COMMANDS(cls)                              \
+    const fw::CommandEntry* cls::GetCommandTable() const {  \
+        using ThisClass = cls;                              \
+        static const fw::CommandEntry table[] = {
+#define FW_ON_COMMAND(id, code, handler) \
+    {(id), (code), static_cast<fw::CommandHandler>(&ThisClass::handler)},
+#define FW_END_COMMANDS() \
+    { 0, 0, nullptr }     \
+    }                     \
+    ;                     \
+    return table;         \
+    }

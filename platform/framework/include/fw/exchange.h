@@ -1,0 +1,71 @@
+// Data exchange between a dialog's members and its controls, with validation. After the first
+// failure (one standard message shown, focus on the control) every further call does nothing,
+// so the values after the failing control stay as they were.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "fw/export.h"
+#include "fw/string.h"
+
+namespace fw {
+
+class Dialog;
+
+class FW_API DataExchange {
+public:
+    DataExchange(Dialog& dialog, bool saving);
+
+    bool Saving() const { return saving_; }
+    bool Failed() const { return failed_; }
+
+    // Text of an edit or combo box as typed.
+    void Text(UINT id, String& value);
+    // Combo box text: when showing, selects the first item that begins with the value (ignoring
+    // case) or else sets the box's text; when saving, reads the box's text.
+    void ComboText(UINT id, String& value);
+    // Whole numbers in decimal; a text that is not one fails without touching the value.
+    void Int(UINT id, int32_t& value);
+    void UInt(UINT id, uint32_t& value);
+    // Index of the selected combo box item (-1: none).
+    void ComboIndex(UINT id, int& index);
+
+    // Validation of the value just exchanged (its control gets the focus on failure). The value
+    // has already been taken when these reject it.
+    void MaxBytes(const String& value, size_t maxBytes);
+    // When showing: limits typing in the last control to `maxBytes`.
+    void LimitTyping(size_t maxBytes);
+    void Range(int32_t value, int32_t min, int32_t max);
+    void Range(uint32_t value, uint32_t min, uint32_t max);
+
+    // Stops the exchange with a message of the caller's.
+    void Fail(const wchar_t* message);
+
+    // Parsing used by Int/UInt: optional blanks around, optional minus sign (signed only),
+    // decimal digits, no overflow.
+    static bool ParseInt(const char* text, int32_t& value);
+    static bool ParseUInt(const char* text, uint32_t& value);
+
+private:
+    HWND Prepare(UINT id);
+    void FailWithString(UINT stringId, const wchar_t* arg1 = nullptr,
+                        const wchar_t* arg2 = nullptr);
+
+    Dialog& dialog_;
+    bool saving_;
+    bool failed_ = false;
+    HWND last_ = nullptr;
+    bool lastIsEdit_ = false;
+};
+
+// Ids of the framework's standard messages (its own string table).
+enum : UINT {
+    kMsgNotInteger = 0xF200,
+    kMsgNotUnsigned = 0xF201,
+    kMsgRange = 0xF202,
+    kMsgTooLong = 0xF203,
+};
+
+}  // namespace fw

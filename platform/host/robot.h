@@ -1,0 +1,67 @@
+// The robot: runs a scenario's steps on its own thread against the real windows of the host's
+// user-interface thread, the way an engineer would click and type.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "record.h"
+#include "scenario.h"
+
+namespace host {
+
+class Robot {
+public:
+    // `sink` is a window of the UI thread that runs the robot's calls (see SinkProc).
+    Robot(DWORD uiThread, HWND sink, const Scenario& scenario, const Record& record,
+          const Record& before, std::wstring outputDir, std::string scenarioName);
+
+    // Starts the thread. The UI thread then calls the plug-in and, when it returns, Finished().
+    bool Start();
+    void Finished(int result);
+    HANDLE Thread() const { return thread_; }
+
+    bool Failed() const { return failed_; }
+    int StepsRun() const { return stepsRun_; }
+
+    // Window procedure of the sink window: runs calls and answers syncs from the robot.
+    static LRESULT CALLBACK SinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    static DWORD WINAPI ThreadMain(LPVOID self);
+    void Run();
+    bool RunStep(const Step& step, std::string& why);
+    void TearDown();
+
+    // UI thread access.
+    bool OnUi(const std::function<void()>& call);
+    bool Sync();
+    HWND TopDialog();  // the enabled, visible dialog or message box of the UI thread
+    bool IsMessageBox(HWND window);
+    std::wstring MessageBoxText(HWND box);
+    bool WaitForDialog(HWND& dialog, std::string& why);
+    bool Control(const std::string& idText, HWND& control, std::string& why);
+    bool WaitForCall(std::string& why);
+    bool UnexpectedMessageBox(std::string& why);
+
+    bool Screenshot(const std::string& name, std::string& why);
+    bool CheckGlyphs(HWND control, std::string& why);
+
+    DWORD uiThread_;
+    HWND sink_;
+    const Scenario& scenario_;
+    const Record& record_;
+    const Record& before_;
+    std::wstring outputDir_;
+    std::string scenarioName_;
+    HANDLE thread_ = nullptr;
+    HANDLE callDone_;
+    int result_ = 0;
+    HWND current_ = nullptr;  // the dialog the last step worked on
+    bool failed_ = false;
+    int stepsRun_ = 0;
+};
+
+}  // namespace host
