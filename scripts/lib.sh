@@ -1,7 +1,7 @@
 # Shared set-up for ./run and the scripts it starts: paths, installation, build, Wine prefix.
 # shellcheck shell=bash
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=$ROOT/build
+BUILD=${BUILD_DIR:-$ROOT/build}
 BIN=$BUILD/bin
 export WINEPREFIX=$BUILD/wineprefix
 export WINEARCH=win32
