@@ -17,7 +17,7 @@ need_packages() {
     command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(mingw-w64)
     command -v i686-w64-mingw32-widl >/dev/null || missing+=(mingw-w64-tools)
     command -v wine >/dev/null || missing+=(wine)
-    [ -e /usr/lib/wine/i386-windows/kernel32.dll ] || missing+=(wine32)
+    [ -e /usr/lib/wine/wine ] && [ -e /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ] || missing+=(wine32)
     command -v xvfb-run >/dev/null || missing+=(xvfb xauth)
     command -v import >/dev/null || missing+=(imagemagick)
     [ -e /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ] || missing+=(fonts-wqy-microhei)
@@ -66,11 +66,10 @@ make_locales() {
 
 # ---------------------------------------------------------------- build
 build() {
-    if [ ! -e "$BUILD/build.ninja" ]; then
-        cmake -S "$ROOT" -B "$BUILD" -G Ninja \
-            -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >"$BUILD.cmake.log" 2>&1 ||
-            { cat "$BUILD.cmake.log"; exit 1; }
-    fi
+    # Configure every time: folders that appeared since are picked up (cheap when nothing did).
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >"$BUILD/cmake.log" 2>&1 ||
+        { cat "$BUILD/cmake.log"; exit 1; }
     log "building"
     if ! cmake --build "$BUILD" -j "$(nproc)" >"$BUILD/build.log" 2>&1; then
         grep -E "error|Error|FAILED" -A3 "$BUILD/build.log" | head -60

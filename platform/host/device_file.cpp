@@ -1,6 +1,7 @@
 #include "device_file.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include <nlohmann/json.hpp>
 
@@ -23,6 +24,10 @@ bool LoadDeviceFile(const std::wstring& path, Record& record, bool& created, std
     created = false;
     std::string content;
     if (!ReadWholeFile(path, content)) {
+        // A new device: its fields start empty and zero, the host's own bytes keep their pattern.
+        for (const FieldSpec& field : record.Layout().fields)
+            if (field.kind != FieldKind::Pointer)
+                std::memset(record.Data() + field.offset, 0, field.width);
         created = true;
         return true;
     }
@@ -62,6 +67,11 @@ bool LoadDeviceFile(const std::wstring& path, Record& record, bool& created, std
                 error = "field " + it.key() + " has a value of the wrong kind";
                 return false;
             }
+            // A field that the raw bytes already hold is left alone: its text form may not
+            // carry every byte (an unterminated field, bytes that are no valid text).
+            std::string differs;
+            if (record.FieldEquals(it.key(), value, differs))
+                continue;
             if (!record.SetField(it.key(), value, error))
                 return false;
         }

@@ -211,6 +211,8 @@ bool Robot::WaitForCall(std::string& why) {
 void Robot::Run() {
     std::string why;
     for (const Step& step : scenario_.steps) {
+        std::printf("  > %s\n", step.source.c_str());
+        std::fflush(stdout);
         if (!RunStep(step, why)) {
             std::printf("FAIL %s:%d: %s\n  %s\n", scenarioName_.c_str(), step.line,
                         step.source.c_str(), why.c_str());

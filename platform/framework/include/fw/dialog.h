@@ -33,6 +33,8 @@ public:
     // and returns the result given to EndDialog; -1 when the dialog cannot be created.
     INT_PTR DoModal();
     void EndDialog(INT_PTR result);
+    // True once EndDialog was called and the modal loop is about to end.
+    bool Ending() const { return ended_; }
 
     // Moves values between members and controls: save = true reads the controls (with
     // validation), false shows the values. Returns false when a control failed validation.
