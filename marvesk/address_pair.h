@@ -15,4 +15,4 @@ static_assert(offsetof(AddressPair, source) == 0, "source address at offset 0");
 static_assert(offsetof(AddressPair, target) == 4, "target address at offset 4");
 static_assert(sizeof(AddressPair) == 8, "the plug-in touches exactly 8 bytes");
 
-}  // namespace marvesk
+} // namespace marvesk

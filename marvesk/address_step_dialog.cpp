@@ -9,9 +9,11 @@ namespace {
 
 constexpr INT_PTR kBackResult = 100;
 
-bool InRange(int32_t value, int32_t min, int32_t max) { return value >= min && value <= max; }
+bool InRange(int32_t value, int32_t min, int32_t max) {
+    return value >= min && value <= max;
+}
 
-}  // namespace
+} // namespace
 
 FW_BEGIN_COMMANDS(AddressStepDialog)
 FW_ON_COMMAND(IDC_BACK, BN_CLICKED, OnBack)
@@ -32,7 +34,7 @@ BOOL AddressStepDialog::OnInitDialog() {
     if (!InRange(source, kMinAddress, kMaxOpeningAddress))
         source = 0;
     UpdateData(false);
-    return TRUE;  // the first control in tab order, the finish button, gets the focus
+    return TRUE; // the first control in tab order, the finish button, gets the focus
 }
 
 void AddressStepDialog::OnOK() {
@@ -49,6 +51,8 @@ void AddressStepDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-void AddressStepDialog::OnBack() { EndDialog(kBackResult); }
+void AddressStepDialog::OnBack() {
+    EndDialog(kBackResult);
+}
 
-}  // namespace marvesk
+} // namespace marvesk

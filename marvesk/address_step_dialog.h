@@ -30,4 +30,4 @@ private:
     void OnBack();
 };
 
-}  // namespace marvesk
+} // namespace marvesk

@@ -11,7 +11,7 @@ namespace {
 
 fw::ExtensionModule gExtension;
 
-}  // namespace
+} // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {

@@ -56,7 +56,7 @@ bool LoadDeviceFile(const std::wstring& path, Record& record, bool& created, std
         for (auto it = fields.begin(); it != fields.end(); ++it) {
             const FieldSpec* spec = record.Layout().Field(it.key());
             if (spec && spec->kind == FieldKind::Pointer)
-                continue;  // the host's own value, set at every run
+                continue; // the host's own value, set at every run
             FieldValue value;
             if (it.value().is_string()) {
                 value.text = it.value().get<std::string>();
@@ -109,4 +109,4 @@ bool SaveDeviceFile(const std::wstring& path, const Record& record, std::string&
     return ok;
 }
 
-}  // namespace host
+} // namespace host

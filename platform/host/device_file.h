@@ -16,4 +16,4 @@ bool SaveDeviceFile(const std::wstring& path, const Record& record, std::string&
 // Reads a whole file as bytes.
 bool ReadWholeFile(const std::wstring& path, std::string& content);
 
-}  // namespace host
+} // namespace host

@@ -2,10 +2,10 @@
 // OnCfgIoDev with a record it owns and keeps the record in a device file.
 //
 //   host --plugin marvesk|pelorin|PATH --device FILE [--scenario FILE] [--out DIR] [--first N]
-#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <memory>
@@ -49,7 +49,7 @@ bool ParseOptions(Options& options, std::string& problem) {
         const bool hasValue = i + 1 < count;
         if (arg == L"--lang" || arg == L"--show") {
             if (arg == L"--lang")
-                ++i;  // chosen by ./run through the locale; nothing to do here
+                ++i; // chosen by ./run through the locale; nothing to do here
         } else if (arg == L"--plugin" && hasValue) {
             options.plugin = argv[++i];
         } else if (arg == L"--device" && hasValue) {
@@ -100,15 +100,15 @@ std::string Describe(const Record& record) {
     for (const host::FieldSpec& field : record.Layout().fields) {
         if (field.kind == host::FieldKind::Pointer)
             continue;
-        text += std::string(text.empty() ? "" : " ") + field.name + "=" +
-                record.FieldText(field.name);
+        text +=
+            std::string(text.empty() ? "" : " ") + field.name + "=" + record.FieldText(field.name);
     }
     return text;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CLOSE)
-        return 0;  // the host's window stays while a plug-in runs
+        return 0; // the host's window stays while a plug-in runs
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -126,10 +126,10 @@ HWND CreateWindows(HWND& sink) {
     robot.hInstance = instance;
     robot.lpszClassName = L"ConfigurationHostRobot";
     RegisterClassW(&robot);
-    sink = CreateWindowW(robot.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                         instance, nullptr);
-    HWND window = CreateWindowW(main.lpszClassName, kAppTitle, WS_OVERLAPPEDWINDOW, 0, 0, 800,
-                                600, nullptr, nullptr, instance, nullptr);
+    sink = CreateWindowW(robot.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
+                         nullptr);
+    HWND window = CreateWindowW(main.lpszClassName, kAppTitle, WS_OVERLAPPEDWINDOW, 0, 0, 800, 600,
+                                nullptr, nullptr, instance, nullptr);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     return window;
@@ -215,8 +215,8 @@ int Run() {
         return 3;
     }
     using Entry = int(__cdecl*)(int, void*);
-    auto entry = reinterpret_cast<Entry>(
-        reinterpret_cast<void*>(GetProcAddress(plugin, "OnCfgIoDev")));
+    auto entry =
+        reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(plugin, "OnCfgIoDev")));
     if (!entry) {
         std::printf("host: the plug-in has no OnCfgIoDev export\n");
         return 3;
@@ -254,10 +254,10 @@ int Run() {
     return robot && robot->Failed() ? 1 : 0;
 }
 
-}  // namespace
+} // namespace
 
 int main() {
-    _setmode(_fileno(stdout), _O_BINARY);  // texts are printed as UTF-8 bytes
+    _setmode(_fileno(stdout), _O_BINARY); // texts are printed as UTF-8 bytes
     try {
         return Run();
     } catch (const std::exception& e) {

@@ -61,7 +61,7 @@ std::string Quote(const std::string& text) {
     return out + "\"";
 }
 
-}  // namespace
+} // namespace
 
 const FieldSpec* RecordLayout::Field(const std::string& name) const {
     for (const FieldSpec& field : fields)
@@ -85,8 +85,7 @@ const RecordLayout* RecordLayout::ForPlugin(const std::string& plugin) {
     return nullptr;
 }
 
-Record::Record(const RecordLayout& layout)
-    : layout_(&layout), buffer_(layout.size + 2 * kGuard) {
+Record::Record(const RecordLayout& layout) : layout_(&layout), buffer_(layout.size + 2 * kGuard) {
     // A recognisable pattern in every byte, so that a stray write shows.
     for (size_t i = 0; i < buffer_.size(); ++i)
         buffer_[i] = static_cast<unsigned char>(0xC3 + i * 29);
@@ -246,8 +245,8 @@ bool ParseGuid(const std::string& text, unsigned char out[16]) {
     unsigned d2, d3, b[8];
     char close = 0;
     if (text.size() != 38 ||
-        std::sscanf(text.c_str(), "{%8lx-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x%c", &d1, &d2, &d3,
-                    &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7], &close) != 12 ||
+        std::sscanf(text.c_str(), "{%8lx-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x%c", &d1, &d2, &d3, &b[0],
+                    &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7], &close) != 12 ||
         close != '}')
         return false;
     const uint32_t data1 = static_cast<uint32_t>(d1);
@@ -273,4 +272,4 @@ std::string FormatGuid(const unsigned char bytes[16]) {
     return text;
 }
 
-}  // namespace host
+} // namespace host

@@ -20,7 +20,7 @@ struct FieldSpec {
 
 struct ByteRange {
     size_t begin;
-    size_t end;  // one past the last byte
+    size_t end; // one past the last byte
 };
 
 struct RecordLayout {
@@ -36,8 +36,8 @@ struct RecordLayout {
 
 // A value as a scenario or device file states it.
 struct FieldValue {
-    bool quoted = false;  // texts are quoted; numbers and GUIDs are not
-    std::string text;     // UTF-8
+    bool quoted = false; // texts are quoted; numbers and GUIDs are not
+    std::string text;    // UTF-8
 };
 
 class Record {
@@ -69,11 +69,11 @@ public:
 
 private:
     const RecordLayout* layout_;
-    std::vector<unsigned char> buffer_;  // guard, record, guard
+    std::vector<unsigned char> buffer_; // guard, record, guard
 };
 
 // Converts "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" to the 16-byte COM layout and back.
 bool ParseGuid(const std::string& text, unsigned char out[16]);
 std::string FormatGuid(const unsigned char bytes[16]);
 
-}  // namespace host
+} // namespace host

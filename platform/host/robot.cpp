@@ -14,8 +14,12 @@ constexpr UINT kSyncMessage = WM_APP + 2;
 constexpr DWORD kDeadline = 10000;
 constexpr DWORD kPoll = 20;
 
-std::wstring Wide(const std::string& utf8) { return fw::Utf8ToWide(utf8); }
-std::string Utf8(const std::wstring& wide) { return fw::WideToUtf8(wide); }
+std::wstring Wide(const std::string& utf8) {
+    return fw::Utf8ToWide(utf8);
+}
+std::string Utf8(const std::wstring& wide) {
+    return fw::WideToUtf8(wide);
+}
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[64] = {};
@@ -31,7 +35,9 @@ std::wstring TextOf(HWND window) {
     return text;
 }
 
-std::string Quoted(const std::wstring& text) { return "\"" + Utf8(text) + "\""; }
+std::string Quoted(const std::wstring& text) {
+    return "\"" + Utf8(text) + "\"";
+}
 
 // Waits for `condition` with a deadline, polling; false when the deadline passed.
 template <class Condition> bool WaitUntil(Condition condition, DWORD timeout = kDeadline) {
@@ -77,7 +83,7 @@ int AnswerId(const std::string& name) {
     return IDOK;
 }
 
-}  // namespace
+} // namespace
 
 Robot::Robot(DWORD uiThread, HWND sink, const Scenario& scenario, const Record& record,
              const Record& before, std::wstring outputDir, std::string scenarioName)
@@ -114,8 +120,8 @@ DWORD WINAPI Robot::ThreadMain(LPVOID self) {
 
 bool Robot::OnUi(const std::function<void()>& call) {
     DWORD_PTR answer = 0;
-    return SendMessageTimeoutW(sink_, kCallMessage, 0, reinterpret_cast<LPARAM>(&call),
-                               SMTO_NORMAL, kDeadline, &answer) != 0;
+    return SendMessageTimeoutW(sink_, kCallMessage, 0, reinterpret_cast<LPARAM>(&call), SMTO_NORMAL,
+                               kDeadline, &answer) != 0;
 }
 
 // Posted behind whatever the robot posted before, so it is handled after those messages
@@ -146,7 +152,8 @@ HWND Robot::TopDialog() {
 }
 
 bool Robot::IsMessageBox(HWND window) {
-    if (!window || ClassOf(window) != L"#32770" || GetPropW(window, fw::Dialog::WindowPropertyName()))
+    if (!window || ClassOf(window) != L"#32770" ||
+        GetPropW(window, fw::Dialog::WindowPropertyName()))
         return false;
     HWND text = GetDlgItem(window, 0xFFFF);
     return text && ClassOf(text) == L"Static";
@@ -200,8 +207,8 @@ bool Robot::WaitForCall(std::string& why) {
             return false;
         if (GetTickCount() - start > kDeadline) {
             HWND top = TopDialog();
-            why = "OnCfgIoDev has not returned; the dialog " +
-                  Quoted(top ? TextOf(top) : L"?") + " is still open";
+            why = "OnCfgIoDev has not returned; the dialog " + Quoted(top ? TextOf(top) : L"?") +
+                  " is still open";
             return false;
         }
     }
@@ -290,7 +297,7 @@ bool Robot::RunStep(const Step& step, std::string& why) {
         }
         OnUi([&] {
             SetFocus(control);
-            SetWindowTextW(control, text.c_str());  // an edit raises EN_UPDATE/EN_CHANGE itself
+            SetWindowTextW(control, text.c_str()); // an edit raises EN_UPDATE/EN_CHANGE itself
             if (combo) {
                 HWND parent = GetParent(control);
                 const WPARAM id = static_cast<WPARAM>(GetDlgCtrlID(control));
@@ -315,7 +322,8 @@ bool Robot::RunStep(const Step& step, std::string& why) {
         int index = -1;
         std::string items;
         OnUi([&] {
-            const int count = static_cast<int>(SendMessageW(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0));
+            const int count =
+                static_cast<int>(SendMessageW(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0));
             for (int i = 0; i < count && index < 0; ++i) {
                 const int length = static_cast<int>(
                     SendMessageW(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0));
@@ -404,8 +412,8 @@ bool Robot::RunStep(const Step& step, std::string& why) {
                 actual = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
         });
         if (actual != (step.words[3].text == "yes")) {
-            why = "control " + step.words[2].text + " is " + (actual ? "" : "not ") +
-                  kind.substr(7);
+            why =
+                "control " + step.words[2].text + " is " + (actual ? "" : "not ") + kind.substr(7);
             return false;
         }
         return true;
@@ -443,11 +451,11 @@ bool Robot::RunStep(const Step& step, std::string& why) {
         HWND button = GetDlgItem(box, answer);
         std::string mismatch;
         if (!any && text != Wide(step.words[2].text))
-            mismatch = "the message is " + Quoted(text) + ", expected " +
-                       Quoted(Wide(step.words[2].text));
+            mismatch =
+                "the message is " + Quoted(text) + ", expected " + Quoted(Wide(step.words[2].text));
         else if (!button || !IsWindowVisible(button))
-            mismatch = "the message box " + Quoted(text) + " has no " + step.words[4].text +
-                       " button";
+            mismatch =
+                "the message box " + Quoted(text) + " has no " + step.words[4].text + " button";
         if (!mismatch.empty()) {
             why = mismatch;
             return false;
@@ -517,4 +525,4 @@ bool Robot::RunStep(const Step& step, std::string& why) {
     return false;
 }
 
-}  // namespace host
+} // namespace host

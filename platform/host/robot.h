@@ -38,7 +38,7 @@ private:
     // UI thread access.
     bool OnUi(const std::function<void()>& call);
     bool Sync();
-    HWND TopDialog();  // the enabled, visible dialog or message box of the UI thread
+    HWND TopDialog(); // the enabled, visible dialog or message box of the UI thread
     bool IsMessageBox(HWND window);
     std::wstring MessageBoxText(HWND box);
     bool WaitForDialog(HWND& dialog, std::string& why);
@@ -59,9 +59,9 @@ private:
     HANDLE thread_ = nullptr;
     HANDLE callDone_;
     int result_ = 0;
-    HWND current_ = nullptr;  // the dialog the last step worked on
+    HWND current_ = nullptr; // the dialog the last step worked on
     bool failed_ = false;
     int stepsRun_ = 0;
 };
 
-}  // namespace host
+} // namespace host

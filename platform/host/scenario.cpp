@@ -101,7 +101,7 @@ bool CheckArg(char shape, const FieldValue& word, std::string& why) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 std::string Step::Kind() const {
     if ((Verb() == "expect" || Verb() == "given") && words.size() > 1 && !words[1].quoted)
@@ -135,10 +135,18 @@ bool SplitWords(const std::string& line, std::vector<FieldValue>& words, std::st
                     }
                     char e = line[i++];
                     switch (e) {
-                    case 'n': word.text += '\n'; break;
-                    case 'r': word.text += '\r'; break;
-                    case '"': word.text += '"'; break;
-                    case '\\': word.text += '\\'; break;
+                    case 'n':
+                        word.text += '\n';
+                        break;
+                    case 'r':
+                        word.text += '\r';
+                        break;
+                    case '"':
+                        word.text += '"';
+                        break;
+                    case '\\':
+                        word.text += '\\';
+                        break;
                     default:
                         error = std::string("unknown escape \\") + e;
                         return false;
@@ -172,7 +180,7 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
         start = end + 1;
         ++lineNumber;
         if (lineNumber == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0)
-            line.erase(0, 3);  // a byte-order mark some editors write
+            line.erase(0, 3); // a byte-order mark some editors write
         size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string::npos || line[first] == '#')
             continue;
@@ -224,4 +232,4 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
     return true;
 }
 
-}  // namespace host
+} // namespace host

@@ -12,7 +12,7 @@ bool WriteBitmap(const std::wstring& path, HDC dc, HBITMAP bitmap, int width, in
     BITMAPINFOHEADER info = {};
     info.biSize = sizeof info;
     info.biWidth = width;
-    info.biHeight = height;  // bottom-up, as BMP files store it
+    info.biHeight = height; // bottom-up, as BMP files store it
     info.biPlanes = 1;
     info.biBitCount = 24;
     info.biCompression = BI_RGB;
@@ -35,14 +35,16 @@ bool WriteBitmap(const std::wstring& path, HDC dc, HBITMAP bitmap, int width, in
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 bool Robot::Screenshot(const std::string& name, std::string& why) {
     Sync();
     HWND top = TopDialog();
     RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     if (top) {
-        OnUi([&] { RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN); });
+        OnUi([&] {
+            RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        });
         GetWindowRect(top, &area);
     }
     const int width = area.right - area.left, height = area.bottom - area.top;
@@ -101,4 +103,4 @@ bool Robot::CheckGlyphs(HWND control, std::string& why) {
     return true;
 }
 
-}  // namespace host
+} // namespace host

@@ -145,7 +145,7 @@ TEST_F(DialogTest, OkValidatesBeforeEnding) {
     dialog.body = [&](ExchangeDialog& d) {
         SetWindowTextA(d.Item(IDC_NUMBER), "abc");
         SendMessageW(d.Handle(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        EXPECT_EQ(1u, catcher.Messages().size());  // stayed open with one message
+        EXPECT_EQ(1u, catcher.Messages().size()); // stayed open with one message
         SetWindowTextA(d.Item(IDC_NUMBER), "-17");
         SendMessageW(d.Handle(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     };
@@ -175,8 +175,8 @@ TEST_F(DialogTest, FirstFailureStopsTheExchangeAndFocusesTheControl) {
     };
     dialog.DoModal();
     EXPECT_TRUE(failed);
-    EXPECT_STREQ("too long", text.c_str());  // a long text is taken before it is rejected
-    EXPECT_EQ(5, number);                    // later values untouched
+    EXPECT_STREQ("too long", text.c_str()); // a long text is taken before it is rejected
+    EXPECT_EQ(5, number);                   // later values untouched
     EXPECT_EQ(7u, count);
     ASSERT_EQ(1u, catcher.Messages().size());
     EXPECT_EQ(L"Framework Test", catcher.Messages()[0].caption);
@@ -255,7 +255,7 @@ TEST_F(DialogTest, ComboTextSelectsByPrefixIgnoringCaseOrSetsText) {
     dialog.DoModal();
     EXPECT_EQ((std::vector<std::string>{"Sim.Beta.1", "Other.Server"}), shown);
     EXPECT_EQ(1, selected[0]);
-    EXPECT_STREQ("Other.Server", value.c_str());  // saving reads the box's text
+    EXPECT_STREQ("Other.Server", value.c_str()); // saving reads the box's text
 }
 
 TEST_F(DialogTest, ComboIndexBothDirections) {
@@ -294,10 +294,10 @@ TEST_F(DialogTest, MessageBoxesCarryTheApplicationTitle) {
     fw::SetAppTitle(L"组态");
     fw::ShowMessageId(nullptr, IDS_GREETING, MB_OK);
     fw::ShowMessage(nullptr, "plain", MB_OK);
-    EXPECT_EQ(0, fw::ShowMessageId(nullptr, IDS_GREETING + 1, MB_OK));  // unknown id: nothing shown
+    EXPECT_EQ(0, fw::ShowMessageId(nullptr, IDS_GREETING + 1, MB_OK)); // unknown id: nothing shown
     ASSERT_EQ(2u, catcher.Messages().size());
     EXPECT_EQ(L"组态", catcher.Messages()[0].caption);
     EXPECT_EQ(L"plain", catcher.Messages()[1].text);
 }
 
-}  // namespace
+} // namespace

@@ -19,8 +19,8 @@ TEST(ParseNumbers, SignedAcceptsWholeNumbersWithinRange) {
 
 TEST(ParseNumbers, SignedRejectsEverythingElseAndKeepsTheValue) {
     int32_t v = 7;
-    for (const char* bad : {"", " ", "-", "2147483648", "-2147483649", "12abc", "1 2", "0x10",
-                            "+5", "1.5", "99999999999999999999"})
+    for (const char* bad : {"", " ", "-", "2147483648", "-2147483649", "12abc", "1 2", "0x10", "+5",
+                            "1.5", "99999999999999999999"})
         EXPECT_FALSE(fw::DataExchange::ParseInt(bad, v)) << bad;
     EXPECT_FALSE(fw::DataExchange::ParseInt(nullptr, v));
     EXPECT_EQ(7, v);
@@ -54,7 +54,7 @@ TEST(FrameworkString, AssignsFromItselfAndEmbeddedBytes) {
     fw::String& self = a;
     a = self;
     EXPECT_STREQ("abcdef", a.c_str());
-    a.Assign(a.c_str() + 2, 3);  // a part of its own buffer
+    a.Assign(a.c_str() + 2, 3); // a part of its own buffer
     EXPECT_STREQ("cde", a.c_str());
     a.Append(a.c_str(), a.size());
     EXPECT_STREQ("cdecde", a.c_str());
@@ -69,7 +69,7 @@ TEST(FrameworkString, ConvertsThroughTheAnsiCodePage) {
     EXPECT_EQ(wide, fw::ToWide(ansi.c_str()));
     EXPECT_EQ(wide, fw::Utf8ToWide(fw::WideToUtf8(wide)));
     if (GetACP() == 936) {
-        EXPECT_EQ(4u + 1 + 4, ansi.size());  // two double-byte characters
+        EXPECT_EQ(4u + 1 + 4, ansi.size()); // two double-byte characters
     }
 }
 
@@ -85,4 +85,4 @@ TEST(ExtensionModules, RegistrationRefusesNullAndTwice) {
     EXPECT_FALSE(ext.initialized);
 }
 
-}  // namespace
+} // namespace

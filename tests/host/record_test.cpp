@@ -11,11 +11,19 @@
 
 namespace {
 
-host::FieldValue Text(const std::string& t) { return {true, t}; }
-host::FieldValue Bare(const std::string& t) { return {false, t}; }
+host::FieldValue Text(const std::string& t) {
+    return {true, t};
+}
+host::FieldValue Bare(const std::string& t) {
+    return {false, t};
+}
 
-const host::RecordLayout& Pelorin() { return *host::RecordLayout::ForPlugin("pelorin"); }
-const host::RecordLayout& Marvesk() { return *host::RecordLayout::ForPlugin("marvesk"); }
+const host::RecordLayout& Pelorin() {
+    return *host::RecordLayout::ForPlugin("pelorin");
+}
+const host::RecordLayout& Marvesk() {
+    return *host::RecordLayout::ForPlugin("marvesk");
+}
 
 TEST(RecordFields, IntegersLandAtTheirOffsetsLittleEndian) {
     host::Record record(Marvesk());
@@ -47,7 +55,7 @@ TEST(RecordFields, TextFillingItsFieldHasNoTerminatorAndSparesTheNeighbour) {
     ASSERT_TRUE(record.SetField("server", Text("Neighbour"), error));
     ASSERT_TRUE(record.SetField("node", Text(std::string(40, 'N')), error));
     EXPECT_EQ(0, std::memcmp(std::string(32, 'N').data(), record.Data(), 32));
-    EXPECT_EQ('N', record.Data()[0x20]);  // the server text starts right after
+    EXPECT_EQ('N', record.Data()[0x20]); // the server text starts right after
     EXPECT_EQ("\"Neighbour\"", record.FieldText("server"));
     EXPECT_EQ(std::string(32, 'N'), record.TextValue("node"));
     ASSERT_TRUE(record.SetField("group", Text("G"), error));
@@ -65,20 +73,22 @@ TEST(RecordFields, GuidsUseTheComLayoutAndCompareIgnoringCase) {
     EXPECT_EQ(0xD1, g[6]);
     EXPECT_EQ(0xB2, g[8]);
     EXPECT_EQ(0xFB, g[15]);
-    EXPECT_TRUE(record.FieldEquals("category", Bare("{63d5f432-cfe4-11d1-b2c8-0060083ba1fb}"), error));
-    EXPECT_FALSE(record.FieldEquals("category", Bare("{63D5F430-CFE4-11D1-B2C8-0060083BA1FB}"), error));
+    EXPECT_TRUE(
+        record.FieldEquals("category", Bare("{63d5f432-cfe4-11d1-b2c8-0060083ba1fb}"), error));
+    EXPECT_FALSE(
+        record.FieldEquals("category", Bare("{63D5F430-CFE4-11D1-B2C8-0060083BA1FB}"), error));
     EXPECT_NE(std::string::npos, error.find("63D5F432"));
 }
 
 TEST(RecordGuards, WritesOutsideThePluginsBytesAreFound) {
     host::Record before(Pelorin());
     host::Record after = before;
-    after.Data()[0x10] = 1;   // node: the plug-in's
-    after.Data()[0x8C] = 1;   // mode: the plug-in's
+    after.Data()[0x10] = 1; // node: the plug-in's
+    after.Data()[0x8C] = 1; // mode: the plug-in's
     EXPECT_TRUE(after.ForeignChanges(before).empty());
-    after.Data()[0x88] = 0;   // the host's field inside the record
-    after.Data()[512] ^= 1;   // just past the record
-    after.Data()[-1] ^= 1;    // just before it
+    after.Data()[0x88] = 0; // the host's field inside the record
+    after.Data()[512] ^= 1; // just past the record
+    after.Data()[-1] ^= 1;  // just before it
     const std::vector<long> changed = after.ForeignChanges(before);
     EXPECT_EQ((std::vector<long>{-1, 0x88, 512}), changed);
     host::Record pair(Marvesk());
@@ -119,9 +129,9 @@ TEST(DeviceFile, MalformedFilesAreRefused) {
     wchar_t dir[MAX_PATH];
     GetTempPathW(MAX_PATH, dir);
     const std::wstring path = std::wstring(dir) + L"host-bad-device.json";
-    for (const char* content : {"not json", "[1,2]", R"({"raw": "00"})",
-                                R"({"fields": {"source": "x"}})", R"({"fields": {"source": 1.5}})",
-                                R"({"fields": 3})"}) {
+    for (const char* content :
+         {"not json", "[1,2]", R"({"raw": "00"})", R"({"fields": {"source": "x"}})",
+          R"({"fields": {"source": 1.5}})", R"({"fields": 3})"}) {
         FILE* f = _wfopen(path.c_str(), L"wb");
         std::fputs(content, f);
         std::fclose(f);
@@ -134,4 +144,4 @@ TEST(DeviceFile, MalformedFilesAreRefused) {
     DeleteFileW(path.c_str());
 }
 
-}  // namespace
+} // namespace

@@ -90,4 +90,4 @@ TEST(ScenarioSyntax, MistakesAreReportedWithTheirLine) {
     EXPECT_NE(std::string::npos, ParseError("\"window\"\n").find("verb"));
 }
 
-}  // namespace
+} // namespace

@@ -20,12 +20,20 @@ HWND DefaultOwner(HWND owner) {
     return active ? active : gMainWindow;
 }
 
-}  // namespace
+} // namespace
 
-void SetAppTitle(const wchar_t* title) { gTitle = title ? title : L""; }
-const wchar_t* AppTitle() { return gTitle.c_str(); }
-void SetMainWindow(HWND window) { gMainWindow = window; }
-HWND MainWindow() { return gMainWindow; }
+void SetAppTitle(const wchar_t* title) {
+    gTitle = title ? title : L"";
+}
+const wchar_t* AppTitle() {
+    return gTitle.c_str();
+}
+void SetMainWindow(HWND window) {
+    gMainWindow = window;
+}
+HWND MainWindow() {
+    return gMainWindow;
+}
 
 int ShowMessageW(HWND owner, const wchar_t* text, UINT flags) {
     // A message box must show the arrow even while a wait cursor is up.
@@ -59,10 +67,18 @@ WaitCursor::~WaitCursor() {
                              : previous_);
 }
 
-bool WaitCursor::Active() { return tWaitDepth > 0; }
+bool WaitCursor::Active() {
+    return tWaitDepth > 0;
+}
 
-void LockModule() { InterlockedIncrement(&gLocks); }
-void UnlockModule() { InterlockedDecrement(&gLocks); }
-long ModuleLockCount() { return gLocks; }
+void LockModule() {
+    InterlockedIncrement(&gLocks);
+}
+void UnlockModule() {
+    InterlockedDecrement(&gLocks);
+}
+long ModuleLockCount() {
+    return gLocks;
+}
 
-}  // namespace fw
+} // namespace fw

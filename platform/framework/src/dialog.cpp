@@ -13,7 +13,9 @@ Dialog::~Dialog() {
         DestroyWindow(hwnd_);
 }
 
-const wchar_t* Dialog::WindowPropertyName() { return L"fw.Dialog"; }
+const wchar_t* Dialog::WindowPropertyName() {
+    return L"fw.Dialog";
+}
 
 INT_PTR Dialog::DoModal() {
     FoundResource found = FindChainResource(reinterpret_cast<LPCWSTR>(RT_DIALOG), templateId_);
@@ -50,7 +52,7 @@ INT_PTR Dialog::DoModal() {
     while (!ended_) {
         BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0) {
-            PostQuitMessage(static_cast<int>(message.wParam));  // let the outer loop see it
+            PostQuitMessage(static_cast<int>(message.wParam)); // let the outer loop see it
             break;
         }
         if (got == -1)
@@ -72,7 +74,7 @@ INT_PTR Dialog::DoModal() {
         SetActiveWindow(owner);
     if (hwnd_) {
         HWND window = hwnd_;
-        DestroyWindow(window);  // clears hwnd_ through WM_NCDESTROY
+        DestroyWindow(window); // clears hwnd_ through WM_NCDESTROY
         hwnd_ = nullptr;
     }
     return result_;
@@ -82,7 +84,7 @@ void Dialog::EndDialog(INT_PTR result) {
     result_ = result;
     ended_ = true;
     if (hwnd_)
-        PostMessageW(hwnd_, WM_NULL, 0, 0);  // wake the modal loop
+        PostMessageW(hwnd_, WM_NULL, 0, 0); // wake the modal loop
 }
 
 bool Dialog::UpdateData(bool save) {
@@ -93,7 +95,9 @@ bool Dialog::UpdateData(bool save) {
     return !dx.Failed();
 }
 
-HWND Dialog::Item(UINT id) const { return hwnd_ ? GetDlgItem(hwnd_, static_cast<int>(id)) : nullptr; }
+HWND Dialog::Item(UINT id) const {
+    return hwnd_ ? GetDlgItem(hwnd_, static_cast<int>(id)) : nullptr;
+}
 
 String Dialog::GetItemText(UINT id) const {
     HWND item = Item(id);
@@ -131,15 +135,23 @@ void Dialog::OnOK() {
         EndDialog(IDOK);
 }
 
-void Dialog::OnCancel() { EndDialog(IDCANCEL); }
+void Dialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 void Dialog::DoDataExchange(DataExchange&) {}
 
-bool Dialog::PreTranslateMessage(MSG*) { return false; }
+bool Dialog::PreTranslateMessage(MSG*) {
+    return false;
+}
 
-const CommandEntry* Dialog::GetCommandTable() const { return nullptr; }
+const CommandEntry* Dialog::GetCommandTable() const {
+    return nullptr;
+}
 
-INT_PTR Dialog::OnMessage(UINT, WPARAM, LPARAM, bool&) { return 0; }
+INT_PTR Dialog::OnMessage(UINT, WPARAM, LPARAM, bool&) {
+    return 0;
+}
 
 bool Dialog::OnCommand(UINT id, UINT code) {
     if (const CommandEntry* entry = GetCommandTable()) {
@@ -195,4 +207,4 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     }
 }
 
-}  // namespace fw
+} // namespace fw

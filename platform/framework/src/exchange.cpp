@@ -12,7 +12,9 @@
 namespace fw {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Digits with optional blanks around; the magnitude may not exceed `limit`.
 bool ParseMagnitude(const char*& p, uint64_t limit, uint64_t& magnitude) {
@@ -49,7 +51,7 @@ bool IsEditLike(HWND control) {
     return _wcsicmp(className, L"Edit") == 0 || _wcsicmp(className, L"ComboBox") == 0;
 }
 
-}  // namespace
+} // namespace
 
 DataExchange::DataExchange(Dialog& dialog, bool saving) : dialog_(dialog), saving_(saving) {}
 
@@ -108,9 +110,8 @@ void DataExchange::ComboText(UINT id, String& value) {
         return;
     }
     // CB_SELECTSTRING matches a prefix, ignoring case; no notification is raised.
-    if (value.empty() ||
-        SendMessageA(last_, CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                     reinterpret_cast<LPARAM>(value.c_str())) == CB_ERR)
+    if (value.empty() || SendMessageA(last_, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                                      reinterpret_cast<LPARAM>(value.c_str())) == CB_ERR)
         SetWindowTextA(last_, value.c_str());
 }
 
@@ -208,4 +209,4 @@ void DataExchange::FailWithString(UINT stringId, const wchar_t* arg1, const wcha
     Fail(Substitute(text, arg1, arg2).c_str());
 }
 
-}  // namespace fw
+} // namespace fw

@@ -28,7 +28,7 @@ std::vector<HMODULE> SearchOrder() {
 
 BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) {
     *reinterpret_cast<WORD*>(param) = language;
-    return FALSE;  // the first one is enough
+    return FALSE; // the first one is enough
 }
 
 HRSRC FindInModule(HMODULE module, const wchar_t* type, UINT id, LANGID& language) {
@@ -52,9 +52,11 @@ HRSRC FindInModule(HMODULE module, const wchar_t* type, UINT id, LANGID& languag
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
-LANGID PreferredLanguage() { return GetUserDefaultUILanguage(); }
+LANGID PreferredLanguage() {
+    return GetUserDefaultUILanguage();
+}
 
 bool InitExtensionModule(ExtensionModule& ext, HMODULE module) {
     if (!module || ext.initialized)
@@ -118,4 +120,4 @@ bool LoadChainString(UINT id, std::wstring& text) {
     return false;
 }
 
-}  // namespace fw
+} // namespace fw

@@ -16,7 +16,9 @@ struct Header {
 
 char gEmpty[1] = {'\0'};
 
-Header* HeaderOf(char* data) { return reinterpret_cast<Header*>(data) - 1; }
+Header* HeaderOf(char* data) {
+    return reinterpret_cast<Header*>(data) - 1;
+}
 
 char* Allocate(size_t capacity) {
     auto* header = static_cast<Header*>(std::malloc(sizeof(Header) + capacity + 1));
@@ -34,15 +36,27 @@ void Release(char* data) {
         std::free(HeaderOf(data));
 }
 
-}  // namespace
+} // namespace
 
 String::String() : data_(gEmpty) {}
-String::String(const char* text) : data_(gEmpty) { Assign(text, text ? std::strlen(text) : 0); }
-String::String(const char* text, size_t bytes) : data_(gEmpty) { Assign(text, bytes); }
-String::String(const std::string& text) : data_(gEmpty) { Assign(text.data(), text.size()); }
-String::String(const String& other) : data_(gEmpty) { Assign(other.data_, other.size()); }
-String::String(String&& other) noexcept : data_(other.data_) { other.data_ = gEmpty; }
-String::~String() { Release(data_); }
+String::String(const char* text) : data_(gEmpty) {
+    Assign(text, text ? std::strlen(text) : 0);
+}
+String::String(const char* text, size_t bytes) : data_(gEmpty) {
+    Assign(text, bytes);
+}
+String::String(const std::string& text) : data_(gEmpty) {
+    Assign(text.data(), text.size());
+}
+String::String(const String& other) : data_(gEmpty) {
+    Assign(other.data_, other.size());
+}
+String::String(String&& other) noexcept : data_(other.data_) {
+    other.data_ = gEmpty;
+}
+String::~String() {
+    Release(data_);
+}
 
 String& String::operator=(const String& other) {
     if (this != &other)
@@ -64,7 +78,9 @@ String& String::operator=(const char* text) {
     return *this;
 }
 
-size_t String::size() const { return data_ == gEmpty ? 0 : HeaderOf(data_)->size; }
+size_t String::size() const {
+    return data_ == gEmpty ? 0 : HeaderOf(data_)->size;
+}
 
 void String::Assign(const char* text, size_t bytes) {
     if (bytes == 0 || !text) {
@@ -106,7 +122,7 @@ std::wstring ToWide(const char* ansi) {
     if (n > 0)
         MultiByteToWideChar(CP_ACP, 0, ansi, -1, &out[0], n);
     if (!out.empty())
-        out.pop_back();  // the terminator counted by -1
+        out.pop_back(); // the terminator counted by -1
     return out;
 }
 
@@ -137,9 +153,9 @@ std::string WideToUtf8(const std::wstring& wide) {
     int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
                                 nullptr, nullptr);
     std::string out(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n,
-                        nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n, nullptr,
+                        nullptr);
     return out;
 }
 
-}  // namespace fw
+} // namespace fw

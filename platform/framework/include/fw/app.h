@@ -29,7 +29,7 @@ public:
     ~WaitCursor();
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
-    static bool Active();  // true while any WaitCursor lives on this thread
+    static bool Active(); // true while any WaitCursor lives on this thread
 
 private:
     HCURSOR previous_;
@@ -40,4 +40,4 @@ FW_API void LockModule();
 FW_API void UnlockModule();
 FW_API long ModuleLockCount();
 
-}  // namespace fw
+} // namespace fw

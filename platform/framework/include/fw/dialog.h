@@ -54,9 +54,9 @@ public:
     static const wchar_t* WindowPropertyName();
 
 protected:
-    virtual BOOL OnInitDialog();  // shows the values (UpdateData(false)); TRUE: default focus
-    virtual void OnOK();          // UpdateData(true), then EndDialog(IDOK)
-    virtual void OnCancel();      // EndDialog(IDCANCEL)
+    virtual BOOL OnInitDialog(); // shows the values (UpdateData(false)); TRUE: default focus
+    virtual void OnOK();         // UpdateData(true), then EndDialog(IDOK)
+    virtual void OnCancel();     // EndDialog(IDCANCEL)
     virtual void DoDataExchange(DataExchange& dx);
     // Called for every message of the modal loop before the dialog manager; true = handled.
     virtual bool PreTranslateMessage(MSG* message);
@@ -75,26 +75,26 @@ private:
     INT_PTR result_ = -1;
 };
 
-}  // namespace fw
+} // namespace fw
 
 // Command tables, in the dialog class:  FW_DECLARE_COMMANDS()
 // and in its source file:
 //   FW_BEGIN_COMMANDS(MyDialog)
 //       FW_ON_COMMAND(12013, BN_CLICKED, OnBack)
 //   FW_END_COMMANDS()
-#define FW_DECLARE_COMMANDS() \
-protected:                    \
+#define FW_DECLARE_COMMANDS()                                                                      \
+protected:                                                                                         \
     const fw::CommandEntry* GetCommandTable() const override;
 
-#define FW_BEGIN_COMMANDS(cls)                              \
-    const fw::CommandEntry* cls::GetCommandTable() const {  \
-        using ThisClass = cls;                              \
+#define FW_BEGIN_COMMANDS(cls)                                                                     \
+    const fw::CommandEntry* cls::GetCommandTable() const {                                         \
+        using ThisClass = cls;                                                                     \
         static const fw::CommandEntry table[] = {
-#define FW_ON_COMMAND(id, code, handler) \
+#define FW_ON_COMMAND(id, code, handler)                                                           \
     {(id), (code), static_cast<fw::CommandHandler>(&ThisClass::handler)},
-#define FW_END_COMMANDS() \
-    { 0, 0, nullptr }     \
-    }                     \
-    ;                     \
-    return table;         \
+#define FW_END_COMMANDS()                                                                          \
+    { 0, 0, nullptr }                                                                              \
+    }                                                                                              \
+    ;                                                                                              \
+    return table;                                                                                  \
     }

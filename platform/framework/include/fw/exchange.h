@@ -68,4 +68,4 @@ enum : UINT {
     kMsgTooLong = 0xF203,
 };
 
-}  // namespace fw
+} // namespace fw

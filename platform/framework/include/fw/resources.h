@@ -37,4 +37,4 @@ FW_API bool LoadChainString(UINT id, std::wstring& text);
 // The user's UI language that the lookups prefer.
 FW_API LANGID PreferredLanguage();
 
-}  // namespace fw
+} // namespace fw

@@ -13,9 +13,9 @@ namespace fw {
 class FW_API String {
 public:
     String();
-    String(const char* text);  // NOLINT: implicit like a C string
+    String(const char* text); // NOLINT: implicit like a C string
     String(const char* text, size_t bytes);
-    String(const std::string& text);  // NOLINT
+    String(const std::string& text); // NOLINT
     String(const String& other);
     String(String&& other) noexcept;
     ~String();
@@ -29,7 +29,7 @@ public:
     void Clear();
 
     const char* c_str() const { return data_; }
-    operator const char*() const { return data_; }  // NOLINT: used where C strings go
+    operator const char*() const { return data_; } // NOLINT: used where C strings go
     size_t size() const;
     bool empty() const { return data_[0] == '\0'; }
     std::string str() const { return std::string(data_, size()); }
@@ -39,7 +39,7 @@ public:
     friend bool operator!=(const String& a, const String& b) { return !(a == b); }
 
 private:
-    char* data_;  // points just past a size header, or at the shared empty text
+    char* data_; // points just past a size header, or at the shared empty text
 };
 
 static_assert(sizeof(String) == 4, "the string is one 32-bit handle");
@@ -50,4 +50,4 @@ FW_API std::string ToAnsi(const wchar_t* wide);
 FW_API std::wstring Utf8ToWide(const std::string& utf8);
 FW_API std::string WideToUtf8(const std::wstring& wide);
 
-}  // namespace fw
+} // namespace fw
