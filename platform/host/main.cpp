@@ -2,10 +2,11 @@
 // OnCfgIoDev with a record it owns and keeps the record in a device file.
 //
 //   host --plugin marvesk|pelorin|PATH --device FILE [--scenario FILE] [--out DIR] [--first N]
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <memory>
