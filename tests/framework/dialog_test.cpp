@@ -120,6 +120,31 @@ TEST_F(DialogTest, OwnerIsDisabledWhileRunningAndEnabledAfter) {
     DestroyWindow(owner);
 }
 
+TEST_F(DialogTest, DialogWithoutParentGoesOverTheRunningDialog) {
+    HWND main = CreateWindowW(L"STATIC", L"main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
+                              nullptr, nullptr, nullptr, nullptr);
+    fw::SetMainWindow(main);
+    ExchangeDialog outer;
+    HWND outerWindow = nullptr, innerOwner = nullptr;
+    bool outerDisabled = false, outerEnabledAfter = false;
+    outer.body = [&](ExchangeDialog& d) {
+        outerWindow = d.Handle();
+        ExchangeDialog inner;
+        inner.body = [&](ExchangeDialog& i) {
+            innerOwner = GetWindow(i.Handle(), GW_OWNER);
+            outerDisabled = !IsWindowEnabled(outerWindow);
+        };
+        inner.DoModal();
+        outerEnabledAfter = IsWindowEnabled(outerWindow) != FALSE;
+    };
+    outer.DoModal();
+    fw::SetMainWindow(nullptr);
+    DestroyWindow(main);
+    EXPECT_EQ(outerWindow, innerOwner);
+    EXPECT_TRUE(outerDisabled);
+    EXPECT_TRUE(outerEnabledAfter);
+}
+
 TEST_F(DialogTest, CommandTableAndStandardButtonsDispatch) {
     ExchangeDialog dialog;
     dialog.body = [](ExchangeDialog& d) {

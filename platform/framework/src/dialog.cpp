@@ -26,10 +26,16 @@ INT_PTR Dialog::DoModal() {
     if (!dialogTemplate)
         return -1;
 
-    // The owner is always a top-level window; it stays disabled while we run.
+    // The owner is always a top-level window; it stays disabled while we run. Without a parent
+    // the dialog goes over whatever the application shows last (the main window or the dialog
+    // that is running on top of it).
     HWND owner = parent_ ? parent_ : MainWindow();
+    if (!owner)
+        owner = GetActiveWindow();
     if (owner)
         owner = GetAncestor(owner, GA_ROOT);
+    if (owner && !parent_)
+        owner = GetLastActivePopup(owner);
     bool reenableOwner = false;
     if (owner && IsWindowEnabled(owner)) {
         EnableWindow(owner, FALSE);
