@@ -23,11 +23,15 @@ bool ReadWholeFile(const std::wstring& path, std::string& content) {
 bool LoadDeviceFile(const std::wstring& path, Record& record, bool& created, std::string& error) {
     created = false;
     std::string content;
-    if (!ReadWholeFile(path, content)) {
-        // A new device: its fields start empty and zero, the host's own bytes keep their pattern.
+    // Without raw bytes (a new device, or a file written by hand) the fields start empty and
+    // zero; the host's own bytes keep their pattern.
+    auto clearFields = [&record] {
         for (const FieldSpec& field : record.Layout().fields)
             if (field.kind != FieldKind::Pointer)
                 std::memset(record.Data() + field.offset, 0, field.width);
+    };
+    if (!ReadWholeFile(path, content)) {
+        clearFields();
         created = true;
         return true;
     }
@@ -41,6 +45,8 @@ bool LoadDeviceFile(const std::wstring& path, Record& record, bool& created, std
         error = "the device file belongs to " + plugin + ", not " + record.Layout().plugin;
         return false;
     }
+    if (!document.contains("raw"))
+        clearFields();
     if (document.contains("raw")) {
         if (!document["raw"].is_string() || !record.SetRawHex(document["raw"].get<std::string>())) {
             error = "\"raw\" must hold " + std::to_string(record.Layout().size * 2) + " hex digits";

@@ -223,6 +223,13 @@ int Run() {
         return 3;
     }
 
+    // The host tag database the item link dialog will call; a named placeholder until the
+    // host has one, so that the pointer in the record is a real, stable address.
+    static struct PlaceholderTagDatabase {
+        void* vtable = nullptr;
+    } placeholderTagDatabase;
+    record.SetPointer("tagdb", &placeholderTagDatabase);
+
     const Record before = record;
     std::unique_ptr<host::Robot> robot;
     if (!options.scenario.empty()) {
