@@ -1,0 +1,41 @@
+// Receives the OPC Data Access 1.0 stream notifications (IAdviseSink) and stores the items of
+// "OPCSTMFORMATDATATIME" streams in their ItemValueRecords. Other formats, the write-complete
+// stream among them, are ignored.
+#pragma once
+
+#include <windows.h>
+// after windows.h
+#include <objidl.h>
+
+namespace pelorin {
+
+class StreamAdviseSink final : public IAdviseSink {
+public:
+    // `dataTimeFormat`: the clipboard format id registered for "OPCSTMFORMATDATATIME".
+    // The object starts with no reference; its creator takes the first.
+    explicit StreamAdviseSink(UINT dataTimeFormat) : dataTimeFormat_(dataTimeFormat) {}
+    StreamAdviseSink(const StreamAdviseSink&) = delete;
+    StreamAdviseSink& operator=(const StreamAdviseSink&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP_(void) OnDataChange(FORMATETC* format, STGMEDIUM* medium) override;
+    STDMETHODIMP_(void) OnViewChange(DWORD, LONG) override {}
+    STDMETHODIMP_(void) OnRename(IMoniker*) override {}
+    STDMETHODIMP_(void) OnSave() override {}
+    STDMETHODIMP_(void) OnClose() override {}
+
+    // Stores every item of a locked stream whose handle names a record and whose value passes
+    // the stream's checks; returns how many records changed.
+    static size_t StoreStreamItems(const BYTE* stream, size_t size);
+
+private:
+    ~StreamAdviseSink() = default; // only Release destroys it
+
+    // Called only on the apartment thread that created the sink: a plain count will do.
+    ULONG references_ = 0;
+    const UINT dataTimeFormat_;
+};
+
+} // namespace pelorin
