@@ -2,12 +2,22 @@
 
 #include <cstring>
 
+#include "entry/module_state.h"
 #include "entry/server_settings.h"
+#include "fw/app.h"
 #include "resources/resource.h"
 
 namespace pelorin {
 
-ItemLinkDialog::ItemLinkDialog(HWND parent) : fw::Dialog(IDD_ITEM_LINK, parent) {}
+ItemLinkDialog::ItemLinkDialog(HWND parent)
+    : fw::Dialog(IDD_ITEM_LINK, parent), session_(StreamClipboardFormats()) {}
+
+ItemLinkDialog::~ItemLinkDialog() {
+    // Module lock, a connection still open, then the sinks; what the dialog holds of the
+    // server's (the browse interface) goes before the group and the server themselves.
+    session_.Close();
+    session_.ReleaseInterfaces();
+}
 
 void ItemLinkDialog::SetDeviceRecord(DeviceRecord* record) {
     record_ = record;
@@ -19,6 +29,26 @@ void ItemLinkDialog::SetDeviceRecord(DeviceRecord* record) {
     badValueMode_ = 0;
     showValue_ = 0;
     itemId_.clear();
+    session_.SetServer(nodeName_, serverName_, serverClassId_);
+}
+
+BOOL ItemLinkDialog::OnInitDialog() {
+    fw::Dialog::OnInitDialog();
+    fw::WaitCursor wait;
+    session_.SetOwner(Handle());
+    session_.ConnectServer(); // reports its own failures; the dialog goes on in every case
+    return TRUE;
+}
+
+void ItemLinkDialog::OnOK() {
+    UpdateData(true); // a control that fails its reading does not stop the OK
+    session_.DisconnectServer();
+    fw::Dialog::OnOK();
+}
+
+void ItemLinkDialog::OnCancel() {
+    session_.DisconnectServer();
+    fw::Dialog::OnCancel();
 }
 
 }  // namespace pelorin

@@ -9,12 +9,15 @@
 
 #include "entry/device_record.h"
 #include "fw/dialog.h"
+#include "session/opc_session.h"
 
 namespace pelorin {
 
 class ItemLinkDialog : public fw::Dialog {
 public:
+    // Creates the OPC session with its three sinks (not yet connected).
     explicit ItemLinkDialog(HWND parent = nullptr);
+    ~ItemLinkDialog() override;
 
     // Keeps the record and copies the server's class id, node and server name from it. Must be
     // called before the dialog runs.
@@ -23,6 +26,12 @@ public:
     const std::string& NodeName() const { return nodeName_; }
     const std::string& ServerName() const { return serverName_; }
     const GUID& ServerClassId() const { return serverClassId_; }
+    OpcSession& Session() { return session_; }
+
+protected:
+    BOOL OnInitDialog() override; // connects to the server
+    void OnOK() override;         // disconnects, then closes
+    void OnCancel() override;     // disconnects, then closes
 
 private:
     DeviceRecord* record_ = nullptr;
@@ -34,6 +43,7 @@ private:
     int32_t badValueMode_ = -1;
     int32_t showValue_ = 0;
     std::string itemId_;
+    OpcSession session_;
 };
 
 }  // namespace pelorin
