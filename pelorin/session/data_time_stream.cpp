@@ -84,7 +84,7 @@ StreamItemHeader DataTimeStream::Header(size_t index) const {
 }
 
 ValueCheck DataTimeStream::ReadValue(const StreamItemHeader& header, VARIANT& value) const {
-    VariantInit(&value);
+    std::memset(&value, 0, sizeof value); // VT_EMPTY, and no stale bytes beside a short value
     const size_t at = header.valueOffset;
     if (!Inside(at, kVariantBytes))
         return ValueCheck::ValueOutside;
