@@ -1,0 +1,370 @@
+#include "config.h"
+
+#include "address_space.h"
+
+#include <opcerror.h>
+
+#include <olectl.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <nlohmann/json.hpp>
+
+namespace opcsim {
+namespace {
+
+using nlohmann::json;
+
+struct ParseError {
+    std::string text;
+};
+
+[[noreturn]] void Fail(const std::string& text) { throw ParseError{text}; }
+
+std::wstring Text(const json& value, const char* what) {
+    if (!value.is_string())
+        Fail(std::string(what) + " must be a string");
+    return Widen(value.get<std::string>());
+}
+
+std::wstring TextOr(const json& object, const char* key, const std::wstring& fallback) {
+    auto found = object.find(key);
+    return found == object.end() ? fallback : Text(*found, key);
+}
+
+bool BoolOr(const json& object, const char* key, bool fallback) {
+    auto found = object.find(key);
+    if (found == object.end())
+        return fallback;
+    if (!found->is_boolean())
+        Fail(std::string(key) + " must be true or false");
+    return found->get<bool>();
+}
+
+HRESULT Hresult(const json& value, const std::string& what) {
+    HRESULT result = S_OK;
+    if (value.is_number_integer())
+        return static_cast<HRESULT>(value.get<long long>());
+    if (!value.is_string() || !ParseHresult(value.get<std::string>(), result))
+        Fail(what + ": unknown result code " + value.dump());
+    return result;
+}
+
+std::set<std::wstring> TextSet(const json& object, const char* key) {
+    std::set<std::wstring> out;
+    auto found = object.find(key);
+    if (found == object.end())
+        return out;
+    if (!found->is_array())
+        Fail(std::string(key) + " must be a list of strings");
+    for (const json& entry : *found)
+        out.insert(Text(entry, key));
+    return out;
+}
+
+VARTYPE TypeOf(const json& entry) {
+    static const std::map<std::string, VARTYPE> kTypes = {
+        {"EMPTY", VT_EMPTY}, {"I1", VT_I1},     {"UI1", VT_UI1}, {"I2", VT_I2},
+        {"UI2", VT_UI2},     {"I4", VT_I4},     {"UI4", VT_UI4}, {"R4", VT_R4},
+        {"R8", VT_R8},       {"CY", VT_CY},     {"DATE", VT_DATE}, {"BSTR", VT_BSTR},
+        {"BOOL", VT_BOOL},   {"VARIANT", VT_VARIANT}};
+    auto found = entry.find("type");
+    if (found == entry.end())
+        return VT_R8;
+    if (!found->is_string() || !kTypes.count(found->get<std::string>()))
+        Fail("unknown item type " + found->dump());
+    return kTypes.at(found->get<std::string>());
+}
+
+DWORD RightsOf(const json& entry) {
+    const std::wstring rights = TextOr(entry, "rights", L"rw");
+    DWORD out = 0;
+    for (wchar_t c : rights) {
+        if (c == L'r')
+            out |= OPC_READABLE;
+        else if (c == L'w')
+            out |= OPC_WRITEABLE;
+        else
+            Fail("rights are made of r and w");
+    }
+    return out;
+}
+
+std::wstring Expand(const std::wstring& pattern, long index) {
+    std::wstring out = pattern;
+    const std::wstring number = std::to_wstring(index);
+    for (size_t at = out.find(L"{n}"); at != std::wstring::npos; at = out.find(L"{n}", at))
+        out.replace(at, 3, number), at += number.size();
+    return out;
+}
+
+void AddEntries(AddressSpace& space, NodeIndex parent, const json& entries, int depth);
+
+void AddEntry(AddressSpace& space, NodeIndex parent, const json& entry, long index, int depth) {
+    const std::wstring id = Expand(TextOr(entry, "id", L""), index);
+    NodeIndex added;
+    if (entry.contains("branch")) {
+        added = space.AddBranch(parent, Expand(Text(entry["branch"], "branch"), index), id);
+    } else if (entry.contains("item")) {
+        added = space.AddItem(parent, Expand(Text(entry["item"], "item"), index), id,
+                              TypeOf(entry), RightsOf(entry));
+    } else {
+        Fail("an address-space entry needs \"branch\" or \"item\": " + entry.dump());
+    }
+    auto children = entry.find("children");
+    if (children != entry.end())
+        AddEntries(space, added, *children, depth + 1);
+}
+
+void AddEntries(AddressSpace& space, NodeIndex parent, const json& entries, int depth) {
+    if (depth > 64)
+        Fail("the address space is nested more than 64 levels deep");
+    if (!entries.is_array())
+        Fail("an address space (and \"children\") must be a list");
+    for (const json& entry : entries) {
+        if (!entry.is_object())
+            Fail("an address-space entry must be an object");
+        auto repeat = entry.find("repeat");
+        if (repeat == entry.end()) {
+            AddEntry(space, parent, entry, 0, depth);
+            continue;
+        }
+        if (!repeat->is_number_integer() || repeat->get<long>() < 0)
+            Fail("repeat must be a count");
+        const long count = repeat->get<long>();
+        for (long n = 1; n <= count; ++n)
+            AddEntry(space, parent, entry, n, depth);
+    }
+}
+
+std::shared_ptr<ServerConfig> ParseServer(const json& object) {
+    if (!object.is_object())
+        Fail("a server must be an object");
+    auto server = std::make_shared<ServerConfig>();
+    server->progId = TextOr(object, "progId", L"");
+    if (server->progId.empty())
+        Fail("a server needs a progId");
+    server->name = TextOr(object, "name", server->progId);
+    const std::wstring clsid = TextOr(object, "clsid", L"");
+    if (FAILED(CLSIDFromString(clsid.c_str(), &server->clsid)))
+        Fail("server " + Narrow(server->progId) + " needs a clsid like {xxxxxxxx-...}");
+    const std::wstring activation = TextOr(object, "activation", L"inproc");
+    if (activation == L"inproc")
+        server->activation = Activation::InProcess;
+    else if (activation == L"local")
+        server->activation = Activation::LocalServer;
+    else
+        Fail("activation is inproc or local");
+    server->threading = TextOr(object, "threading", L"Apartment");
+    if (server->threading != L"Apartment" && server->threading != L"Both" &&
+        server->threading != L"Free")
+        Fail("threading is Apartment, Both or Free");
+    if (object.contains("categories")) {
+        const std::set<std::wstring> categories = TextSet(object, "categories");
+        server->da1 = categories.count(L"DA1") != 0;
+        server->da2 = categories.count(L"DA2") != 0;
+    }
+    server->progIdKey = BoolOr(object, "progIdKey", true);
+    server->opcKey = BoolOr(object, "opcKey", true);
+    server->progIdClsid = TextOr(object, "progIdClsid", L"valid");
+    if (server->progIdClsid != L"valid" && server->progIdClsid != L"invalid" &&
+        server->progIdClsid != L"missing")
+        Fail("progIdClsid is valid, invalid or missing");
+    server->clsidProgId = BoolOr(object, "clsidProgId", true);
+    server->vendor = TextOr(object, "vendor", L"OpcSim simulated server");
+    const std::wstring organization = TextOr(object, "organization", L"hierarchical");
+    if (organization != L"hierarchical" && organization != L"flat")
+        Fail("organization is hierarchical or flat");
+    server->flat = organization == L"flat";
+    server->separator = TextOr(object, "separator", L".");
+
+    auto space = std::make_shared<AddressSpace>();
+    space->SetSeparator(server->separator);
+    if (object.contains("space"))
+        AddEntries(*space, space->Root(), object["space"], 0);
+    server->space = space;
+
+    if (object.contains("errors")) {
+        const json& errors = object["errors"];
+        if (!errors.is_object())
+            Fail("errors must map result codes to texts");
+        for (auto it = errors.begin(); it != errors.end(); ++it)
+            server->errorTexts[Hresult(json(it.key()), "errors")] = Text(it.value(), "errors");
+    }
+
+    auto faultsAt = object.find("faults");
+    if (faultsAt != object.end()) {
+        const json& faults = *faultsAt;
+        if (!faults.is_object())
+            Fail("faults must be an object");
+        Faults& f = server->faults;
+        if (faults.contains("create"))
+            f.createResult = Hresult(faults["create"], "create");
+        f.missing = TextSet(faults, "missing");
+        if (faults.contains("results")) {
+            const json& results = faults["results"];
+            if (!results.is_object())
+                Fail("results must map method names to result codes");
+            for (auto it = results.begin(); it != results.end(); ++it)
+                f.results[Widen(it.key())] = Hresult(it.value(), it.key());
+        }
+        f.nullOut = TextSet(faults, "nullOut");
+        f.getItemIdFails = TextSet(faults, "getItemIdFails");
+        f.refuseDown = TextSet(faults, "refuseDown");
+        if (faults.contains("nextExtra")) {
+            if (!faults["nextExtra"].is_number_unsigned())
+                Fail("nextExtra must be a count");
+            f.nextExtra = faults["nextExtra"].get<unsigned>();
+        }
+        f.nullNames = BoolOr(faults, "nullNames", false);
+        f.hugeNames = BoolOr(faults, "hugeNames", false);
+        f.bottomless = BoolOr(faults, "bottomless", false);
+        if (faults.contains("shutdown")) {
+            const json& shutdown = faults["shutdown"];
+            if (!shutdown.is_object() || !shutdown.contains("afterMs") ||
+                !shutdown["afterMs"].is_number_unsigned())
+                Fail("shutdown needs afterMs");
+            f.shutdownAfterMs = shutdown["afterMs"].get<DWORD>();
+            f.shutdownReason = TextOr(shutdown, "reason", f.shutdownReason);
+        }
+    }
+    return server;
+}
+
+} // namespace
+
+HRESULT Faults::Forced(const std::wstring& method) const {
+    auto found = results.find(method);
+    return found == results.end() ? S_OK : found->second;
+}
+
+std::shared_ptr<const ServerConfig> World::Find(const CLSID& clsid) const {
+    for (const auto& server : servers)
+        if (IsEqualCLSID(server->clsid, clsid))
+            return server;
+    return nullptr;
+}
+
+std::shared_ptr<World> ParseWorld(const std::string& text, std::string& error) {
+    try {
+        json document = json::parse(text);
+        if (!document.is_object())
+            Fail("the file must hold one JSON object");
+        auto world = std::make_shared<World>();
+        if (document.contains("servers")) {
+            if (!document["servers"].is_array())
+                Fail("servers must be a list");
+            for (const json& server : document["servers"])
+                world->servers.push_back(ParseServer(server));
+        }
+        if (document.contains("browser")) {
+            const json& browser = document["browser"];
+            if (browser.contains("enumResult"))
+                world->browser.enumResult = Hresult(browser["enumResult"], "enumResult");
+        }
+        return world;
+    } catch (const ParseError& e) {
+        error = e.text;
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    return nullptr;
+}
+
+std::shared_ptr<World> LoadWorldFile(const std::wstring& path, std::string& error) {
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (!file) {
+        error = "cannot open " + Narrow(path);
+        return nullptr;
+    }
+    std::string text;
+    char buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, got);
+    std::fclose(file);
+    auto world = ParseWorld(text, error);
+    if (world)
+        world->file = path;
+    else
+        error = Narrow(path) + ": " + error;
+    return world;
+}
+
+bool ParseHresult(const std::string& text, HRESULT& result) {
+    static const std::map<std::string, HRESULT> kNames = {
+        {"S_OK", S_OK},
+        {"S_FALSE", S_FALSE},
+        {"E_FAIL", E_FAIL},
+        {"E_NOTIMPL", E_NOTIMPL},
+        {"E_NOINTERFACE", E_NOINTERFACE},
+        {"E_INVALIDARG", E_INVALIDARG},
+        {"E_OUTOFMEMORY", E_OUTOFMEMORY},
+        {"E_POINTER", E_POINTER},
+        {"E_UNEXPECTED", E_UNEXPECTED},
+        {"E_ACCESSDENIED", E_ACCESSDENIED},
+        {"CLASS_E_NOAGGREGATION", CLASS_E_NOAGGREGATION},
+        {"CLASS_E_CLASSNOTAVAILABLE", CLASS_E_CLASSNOTAVAILABLE},
+        {"REGDB_E_CLASSNOTREG", REGDB_E_CLASSNOTREG},
+        {"CO_E_SERVER_EXEC_FAILURE", CO_E_SERVER_EXEC_FAILURE},
+        {"CONNECT_E_CANNOTCONNECT", CONNECT_E_CANNOTCONNECT},
+        {"CONNECT_E_ADVISELIMIT", CONNECT_E_ADVISELIMIT},
+        {"CONNECT_E_NOCONNECTION", CONNECT_E_NOCONNECTION},
+        {"DV_E_FORMATETC", DV_E_FORMATETC},
+        {"OLE_E_ADVISENOTSUPPORTED", OLE_E_ADVISENOTSUPPORTED},
+        {"OPC_E_INVALIDHANDLE", OPC_E_INVALIDHANDLE},
+        {"OPC_E_BADTYPE", OPC_E_BADTYPE},
+        {"OPC_E_UNKNOWNITEMID", OPC_E_UNKNOWNITEMID},
+        {"OPC_E_INVALIDITEMID", OPC_E_INVALIDITEMID},
+        {"OPC_E_INVALIDFILTER", OPC_E_INVALIDFILTER},
+        {"OPC_E_UNKNOWNPATH", OPC_E_UNKNOWNPATH},
+        {"OPC_E_DUPLICATENAME", OPC_E_DUPLICATENAME},
+        {"OPC_E_NOTFOUND", OPC_E_NOTFOUND},
+        {"OPC_S_UNSUPPORTEDRATE", OPC_S_UNSUPPORTEDRATE},
+        {"OPC_S_INUSE", OPC_S_INUSE},
+    };
+    auto found = kNames.find(text);
+    if (found != kNames.end()) {
+        result = found->second;
+        return true;
+    }
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(text.c_str() + 2, &end, 16);
+        if (*end == '\0' && text.size() <= 10) {
+            result = static_cast<HRESULT>(value);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::wstring Widen(const std::string& utf8) {
+    if (utf8.empty())
+        return std::wstring();
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                           nullptr, 0);
+    std::wstring out(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], length);
+    return out;
+}
+
+std::string Narrow(const std::wstring& text) {
+    if (text.empty())
+        return std::string();
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], length,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::wstring GuidText(const GUID& guid) {
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+} // namespace opcsim

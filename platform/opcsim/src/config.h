@@ -1,0 +1,91 @@
+// A test set's simulated world, read from one JSON file: the servers with their address spaces,
+// registration details and faults, and the behaviour of the server browser.
+// The format is described in platform/opcsim/README.md.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace opcsim {
+
+class AddressSpace;
+
+// What a server does wrong on purpose.
+struct Faults {
+    HRESULT createResult = S_OK;         // IClassFactory::CreateInstance refuses with this
+    std::set<std::wstring> missing;      // interfaces and connection points it lacks
+    std::map<std::wstring, HRESULT> results; // forced results by method ("AddGroup", ...)
+    std::set<std::wstring> nullOut;      // methods answering S_OK with NULL out-pointers
+    std::set<std::wstring> getItemIdFails; // browse names (or ids) GetItemID refuses
+    std::set<std::wstring> refuseDown;   // names a move down refuses although they are branches
+    // Hostile enumerators and address spaces.
+    unsigned nextExtra = 0;              // Next reports this many more names than it was asked for
+    bool nullNames = false;              // Next hands out NULL for every second name
+    bool hugeNames = false;              // Next hands out names of 65536 characters
+    bool bottomless = false;             // every move down succeeds
+    // A shutdown request sent by the server itself after a client subscribed to it.
+    DWORD shutdownAfterMs = 0;
+    std::wstring shutdownReason = L"The simulated server is shutting down.";
+
+    bool Lacks(const wchar_t* name) const { return missing.count(name) != 0; }
+    bool NullOut(const wchar_t* method) const { return nullOut.count(method) != 0; }
+    // The forced result of a method, or S_OK when none is set.
+    HRESULT Forced(const std::wstring& method) const;
+    bool HasForced(const std::wstring& method) const { return results.count(method) != 0; }
+};
+
+enum class Activation { InProcess, LocalServer };
+
+struct ServerConfig {
+    std::wstring progId;
+    std::wstring name; // user type name
+    CLSID clsid = {};
+    Activation activation = Activation::InProcess;
+    std::wstring threading = L"Apartment"; // InprocServer32 ThreadingModel
+    bool da1 = true, da2 = true;           // Implemented Categories
+    bool progIdKey = true;                 // HKCR\<ProgID> exists
+    bool opcKey = true;                    // HKCR\<ProgID>\OPC exists
+    std::wstring progIdClsid = L"valid";   // HKCR\<ProgID>\CLSID: valid, invalid or missing
+    bool clsidProgId = true;               // HKCR\CLSID\{clsid}\ProgID exists
+    std::wstring vendor = L"OpcSim";
+    bool flat = false;
+    std::wstring separator = L".";
+    std::shared_ptr<const AddressSpace> space;
+    std::map<HRESULT, std::wstring> errorTexts;
+    Faults faults;
+
+    // Servers whose objects are not bound to the creating apartment call their clients back
+    // from threads of their own, through marshaled sink references.
+    bool OwnThreads() const { return threading != L"Apartment"; }
+};
+
+struct BrowserSettings {
+    HRESULT enumResult = S_OK; // forced result of EnumClassesOfCategories
+};
+
+struct World {
+    std::wstring file; // the file it was read from
+    std::vector<std::shared_ptr<const ServerConfig>> servers;
+    BrowserSettings browser;
+
+    std::shared_ptr<const ServerConfig> Find(const CLSID& clsid) const;
+};
+
+// Reads a world; on failure returns null and describes the problem in error.
+std::shared_ptr<World> LoadWorldFile(const std::wstring& path, std::string& error);
+std::shared_ptr<World> ParseWorld(const std::string& json, std::string& error);
+
+// "E_FAIL", "S_FALSE", "OPC_E_UNKNOWNITEMID", "0x80004005", ... ; false when unknown.
+bool ParseHresult(const std::string& text, HRESULT& result);
+
+std::wstring Widen(const std::string& utf8);
+std::string Narrow(const std::wstring& text);
+std::wstring GuidText(const GUID& guid);
+
+} // namespace opcsim

@@ -1,0 +1,604 @@
+#include "server.h"
+
+#include "connection_point.h"
+#include "enum_string.h"
+#include "group.h"
+#include "stats_object.h"
+
+#include <opcerror.h>
+
+#include <olectl.h>
+
+#include <set>
+#include <vector>
+
+namespace opcsim {
+namespace {
+
+// Every live server object of this process, for RequestShutdown(allOfClass).
+std::mutex g_liveMutex;
+std::set<Server*> g_live;
+
+// Pending timed shutdown requests of apartment-bound servers, fired by the apartment's own
+// message loop.
+struct PendingShutdown {
+    std::weak_ptr<SinkList> sinks;
+    std::wstring reason;
+};
+std::mutex g_timerMutex;
+std::map<UINT_PTR, PendingShutdown> g_timers;
+
+void DeliverShutdown(SinkList& sinks, const std::wstring& reason, Stats* stats) {
+    sinks.Deliver([&](IUnknown* sink, const SinkEntry&) {
+        if (stats)
+            stats->Count(L"IOPCShutdown::ShutdownRequest (sent)");
+        static_cast<IOPCShutdown*>(sink)->ShutdownRequest(reason.c_str());
+    });
+}
+
+void CALLBACK ShutdownTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    PendingShutdown pending;
+    {
+        std::lock_guard<std::mutex> lock(g_timerMutex);
+        auto found = g_timers.find(id);
+        if (found == g_timers.end())
+            return;
+        pending = found->second;
+        g_timers.erase(found);
+    }
+    if (auto sinks = pending.sinks.lock())
+        DeliverShutdown(*sinks, pending.reason, nullptr);
+    ModuleUnlock();
+}
+
+struct ThreadShutdown {
+    std::weak_ptr<SinkList> sinks;
+    std::wstring reason;
+    DWORD delay;
+};
+
+DWORD WINAPI ShutdownThread(void* parameter) {
+    std::unique_ptr<ThreadShutdown> job(static_cast<ThreadShutdown*>(parameter));
+    Sleep(job->delay); // the server's own clock, not a test waiting for something
+    if (auto sinks = job->sinks.lock())
+        DeliverShutdown(*sinks, job->reason, nullptr);
+    ModuleUnlock();
+    return 0;
+}
+
+const wchar_t* StandardText(HRESULT error) {
+    switch (error) {
+    case OPC_E_INVALIDHANDLE: return L"The value of the handle is invalid.";
+    case OPC_E_BADTYPE:
+        return L"The server cannot convert the data between the requested data type and the "
+               L"canonical data type.";
+    case OPC_E_PUBLIC: return L"The requested operation cannot be done on a public group.";
+    case OPC_E_BADRIGHTS: return L"The item's access rights do not allow the operation.";
+    case OPC_E_UNKNOWNITEMID:
+        return L"The item is no longer available in the server address space.";
+    case OPC_E_INVALIDITEMID:
+        return L"The item definition does not conform to the server's syntax.";
+    case OPC_E_INVALIDFILTER: return L"The filter string is not valid.";
+    case OPC_E_UNKNOWNPATH: return L"The item's access path is not known to the server.";
+    case OPC_E_RANGE: return L"The value was out of range.";
+    case OPC_E_DUPLICATENAME: return L"Duplicate name not allowed.";
+    case OPC_S_UNSUPPORTEDRATE:
+        return L"The server does not support the requested data rate but will use the closest "
+               L"available rate.";
+    case OPC_S_CLAMP: return L"A value passed to write was accepted but the output was clamped.";
+    case OPC_S_INUSE:
+        return L"The operation cannot be completed because the object still has references.";
+    case OPC_E_INVALIDCONFIGFILE: return L"The server's configuration file is an invalid format.";
+    case OPC_E_NOTFOUND: return L"The requested object was not found.";
+    default: return nullptr;
+    }
+}
+
+bool KnownLocale(LCID lcid) {
+    return lcid == 0 || lcid == LOCALE_SYSTEM_DEFAULT || lcid == LOCALE_USER_DEFAULT ||
+           lcid == 0x0409 || lcid == 0x0804;
+}
+
+} // namespace
+
+Server* Server::Create(std::shared_ptr<const ServerConfig> config) {
+    return new Server(std::move(config));
+}
+
+Server::Server(std::shared_ptr<const ServerConfig> config)
+    : Tracked(std::make_shared<Stats>(config->progId), L"Server " + config->progId),
+      config_(config), cursor_(config->space, *config) {
+    GetSystemTimeAsFileTime(&startTime_);
+    shutdownSinks_ = std::make_shared<SinkList>(IID_IOPCShutdown, config_->OwnThreads(), stats_,
+                                                L"IOPCShutdown");
+    std::lock_guard<std::mutex> lock(g_liveMutex);
+    g_live.insert(this);
+}
+
+Server::~Server() {
+    {
+        std::lock_guard<std::mutex> lock(g_liveMutex);
+        g_live.erase(this);
+    }
+    // Groups the client did not remove go with the server; sinks it did not withdraw too.
+    for (auto& entry : groups_)
+        entry.second->Release();
+    groups_.clear();
+    shutdownSinks_->Clear();
+}
+
+STDMETHODIMP Server::QueryInterface(REFIID riid, void** object) {
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    const Faults& faults = config_->faults;
+    if (IsEqualIID(riid, IID_IUnknown))
+        *object = static_cast<IOPCServer*>(this);
+    else if (IsEqualIID(riid, IID_IOPCServer) && !faults.Lacks(L"IOPCServer"))
+        *object = static_cast<IOPCServer*>(this);
+    else if (IsEqualIID(riid, IID_IOPCCommon) && !faults.Lacks(L"IOPCCommon"))
+        *object = static_cast<IOPCCommon*>(this);
+    else if (IsEqualIID(riid, IID_IOPCBrowseServerAddressSpace) &&
+             !faults.Lacks(L"IOPCBrowseServerAddressSpace"))
+        *object = static_cast<IOPCBrowseServerAddressSpace*>(this);
+    else if (IsEqualIID(riid, IID_IConnectionPointContainer) &&
+             !faults.Lacks(L"IConnectionPointContainer"))
+        *object = static_cast<IConnectionPointContainer*>(this);
+    else if (IsEqualIID(riid, IID_IOpcSimControl))
+        *object = static_cast<IOpcSimControl*>(this);
+    if (!*object)
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+// ---------------------------------------------------------------- IOPCServer
+
+STDMETHODIMP Server::AddGroup(LPCWSTR name, BOOL active, DWORD requestedRate,
+                              OPCHANDLE clientGroup, LONG* timeBias, FLOAT* deadband, DWORD lcid,
+                              OPCHANDLE* serverGroup, DWORD* revisedRate, REFIID riid,
+                              LPUNKNOWN* group) {
+    stats_->Count(L"IOPCServer::AddGroup");
+    return Guarded([&]() -> HRESULT {
+        if (group)
+            *group = nullptr;
+        const HRESULT forced = config_->faults.Forced(L"AddGroup");
+        if (FAILED(forced))
+            return forced;
+        if (!serverGroup || !revisedRate || !group)
+            return E_POINTER;
+        if (deadband && (*deadband < 0.0f || *deadband > 100.0f))
+            return E_INVALIDARG;
+        GroupState state;
+        state.active = active;
+        state.clientHandle = clientGroup;
+        state.deadband = deadband ? *deadband : 0.0f;
+        state.lcid = lcid;
+        state.timeBias = timeBias ? *timeBias : 0;
+        // The fastest rate the simulator offers is 100 ms.
+        state.updateRate = requestedRate < 100 ? 100 : requestedRate;
+        Group* created;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            state.serverHandle = nextGroupHandle_++;
+            state.name = name && *name ? name : L"Group_" + std::to_wstring(state.serverHandle);
+            for (const auto& entry : groups_)
+                if (entry.second->Name() == state.name)
+                    return OPC_E_DUPLICATENAME;
+            created = Group::Create(stats_, config_, state);
+            created->AddRef(); // the server's own reference, until RemoveGroup
+            groups_[state.serverHandle] = created;
+        }
+        *serverGroup = state.serverHandle;
+        *revisedRate = state.updateRate;
+        if (config_->faults.NullOut(L"AddGroup"))
+            return S_OK;
+        if (FAILED(created->QueryInterface(riid, reinterpret_cast<void**>(group)))) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                groups_.erase(state.serverHandle);
+            }
+            created->Release();
+            return E_NOINTERFACE;
+        }
+        if (forced != S_OK)
+            return forced;
+        return state.updateRate != requestedRate ? OPC_S_UNSUPPORTEDRATE : S_OK;
+    });
+}
+
+HRESULT Server::ErrorText(HRESULT error, LPWSTR* text) {
+    if (!text)
+        return E_POINTER;
+    *text = nullptr;
+    const HRESULT forced = config_->faults.Forced(L"GetErrorString");
+    if (FAILED(forced))
+        return forced;
+    if (config_->faults.NullOut(L"GetErrorString"))
+        return S_OK;
+    std::wstring found;
+    auto own = config_->errorTexts.find(error);
+    if (own != config_->errorTexts.end()) {
+        found = own->second;
+    } else if (const wchar_t* standard = StandardText(error)) {
+        found = standard;
+    } else {
+        wchar_t buffer[512] = {};
+        const DWORD length =
+            FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           static_cast<DWORD>(error), 0, buffer, 512, nullptr);
+        if (length == 0)
+            return E_INVALIDARG;
+        found.assign(buffer, length);
+    }
+    *text = TaskString(found);
+    return *text ? forced : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP Server::GetErrorString(HRESULT error, LCID locale, LPWSTR* text) {
+    stats_->Count(L"IOPCServer::GetErrorString");
+    return Guarded([&]() -> HRESULT {
+        if (!KnownLocale(locale)) {
+            if (text)
+                *text = nullptr;
+            return E_INVALIDARG;
+        }
+        return ErrorText(error, text);
+    });
+}
+
+STDMETHODIMP Server::GetGroupByName(LPCWSTR name, REFIID riid, LPUNKNOWN* group) {
+    stats_->Count(L"IOPCServer::GetGroupByName");
+    return Guarded([&]() -> HRESULT {
+        if (!group)
+            return E_POINTER;
+        *group = nullptr;
+        if (!name)
+            return E_INVALIDARG;
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& entry : groups_)
+            if (entry.second->Name() == name)
+                return entry.second->QueryInterface(riid, reinterpret_cast<void**>(group));
+        return E_INVALIDARG;
+    });
+}
+
+STDMETHODIMP Server::GetStatus(OPCSERVERSTATUS** status) {
+    stats_->Count(L"IOPCServer::GetStatus");
+    return Guarded([&]() -> HRESULT {
+        if (!status)
+            return E_POINTER;
+        *status = nullptr;
+        const HRESULT forced = config_->faults.Forced(L"GetStatus");
+        if (FAILED(forced))
+            return forced;
+        if (config_->faults.NullOut(L"GetStatus"))
+            return S_OK;
+        auto* out = static_cast<OPCSERVERSTATUS*>(CoTaskMemAlloc(sizeof(OPCSERVERSTATUS)));
+        if (!out)
+            return E_OUTOFMEMORY;
+        ZeroMemory(out, sizeof *out);
+        out->ftStartTime = startTime_;
+        GetSystemTimeAsFileTime(&out->ftCurrentTime);
+        out->ftLastUpdateTime = out->ftCurrentTime;
+        out->dwServerState = OPC_STATUS_RUNNING;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            out->dwGroupCount = static_cast<DWORD>(groups_.size());
+        }
+        out->dwBandWidth = 0xFFFFFFFF;
+        out->wMajorVersion = 2;
+        out->wMinorVersion = 5;
+        out->wBuildNumber = 1;
+        out->szVendorInfo = TaskString(config_->vendor);
+        *status = out;
+        return forced;
+    });
+}
+
+STDMETHODIMP Server::RemoveGroup(OPCHANDLE serverGroup, BOOL force) {
+    stats_->Count(L"IOPCServer::RemoveGroup");
+    return Guarded([&]() -> HRESULT {
+        const HRESULT forced = config_->faults.Forced(L"RemoveGroup");
+        if (FAILED(forced))
+            return forced;
+        Group* removed = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            auto found = groups_.find(serverGroup);
+            if (found == groups_.end())
+                return E_INVALIDARG;
+            removed = found->second;
+            groups_.erase(found);
+        }
+        const ULONG left = removed->Release();
+        // Still referenced by the client: it goes when the client lets it go.
+        if (left > 0 && !force)
+            return OPC_S_INUSE;
+        return forced;
+    });
+}
+
+STDMETHODIMP Server::CreateGroupEnumerator(OPCENUMSCOPE scope, REFIID riid, LPUNKNOWN* groups) {
+    stats_->Count(L"IOPCServer::CreateGroupEnumerator");
+    return Guarded([&]() -> HRESULT {
+        if (!groups)
+            return E_POINTER;
+        *groups = nullptr;
+        if (scope < OPC_ENUM_PRIVATE_CONNECTIONS || scope > OPC_ENUM_ALL)
+            return E_INVALIDARG;
+        if (!IsEqualIID(riid, IID_IEnumString))
+            return E_NOINTERFACE;
+        auto names = std::make_shared<std::vector<std::wstring>>();
+        if (scope != OPC_ENUM_PUBLIC && scope != OPC_ENUM_PUBLIC_CONNECTIONS) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (const auto& entry : groups_)
+                names->push_back(entry.second->Name());
+        }
+        const bool empty = names->empty();
+        EnumString* created = EnumString::Create(stats_, std::move(names), config_);
+        created->QueryInterface(IID_IEnumString, reinterpret_cast<void**>(groups));
+        return empty ? S_FALSE : S_OK;
+    });
+}
+
+// ---------------------------------------------------------------- IOPCCommon
+
+STDMETHODIMP Server::SetLocaleID(LCID lcid) {
+    stats_->Count(L"IOPCCommon::SetLocaleID");
+    if (!KnownLocale(lcid))
+        return E_INVALIDARG;
+    std::lock_guard<std::mutex> lock(mutex_);
+    lcid_ = lcid;
+    return S_OK;
+}
+
+STDMETHODIMP Server::GetLocaleID(LCID* lcid) {
+    stats_->Count(L"IOPCCommon::GetLocaleID");
+    if (!lcid)
+        return E_POINTER;
+    std::lock_guard<std::mutex> lock(mutex_);
+    *lcid = lcid_;
+    return S_OK;
+}
+
+STDMETHODIMP Server::QueryAvailableLocaleIDs(DWORD* count, LCID** lcids) {
+    stats_->Count(L"IOPCCommon::QueryAvailableLocaleIDs");
+    if (!count || !lcids)
+        return E_POINTER;
+    static const LCID kLocales[] = {LOCALE_SYSTEM_DEFAULT, LOCALE_USER_DEFAULT, 0x0409, 0x0804};
+    *lcids = static_cast<LCID*>(CoTaskMemAlloc(sizeof kLocales));
+    if (!*lcids) {
+        *count = 0;
+        return E_OUTOFMEMORY;
+    }
+    memcpy(*lcids, kLocales, sizeof kLocales);
+    *count = 4;
+    return S_OK;
+}
+
+STDMETHODIMP Server::GetErrorString(HRESULT error, LPWSTR* text) {
+    stats_->Count(L"IOPCCommon::GetErrorString");
+    return Guarded([&]() -> HRESULT { return ErrorText(error, text); });
+}
+
+STDMETHODIMP Server::SetClientName(LPCWSTR name) {
+    stats_->Count(L"IOPCCommon::SetClientName");
+    return Guarded([&]() -> HRESULT {
+        if (!name)
+            return E_INVALIDARG;
+        std::lock_guard<std::mutex> lock(mutex_);
+        clientName_ = name;
+        return S_OK;
+    });
+}
+
+// ---------------------------------------------------------------- IOPCBrowseServerAddressSpace
+
+STDMETHODIMP Server::QueryOrganization(OPCNAMESPACETYPE* type) {
+    stats_->Count(L"IOPCBrowseServerAddressSpace::QueryOrganization");
+    const HRESULT forced = config_->faults.Forced(L"QueryOrganization");
+    if (FAILED(forced))
+        return forced;
+    if (!type)
+        return E_POINTER;
+    *type = config_->flat ? OPC_NS_FLAT : OPC_NS_HIERARCHIAL;
+    return forced;
+}
+
+STDMETHODIMP Server::ChangeBrowsePosition(OPCBROWSEDIRECTION direction, LPCWSTR target) {
+    stats_->Count(L"IOPCBrowseServerAddressSpace::ChangeBrowsePosition");
+    return Guarded([&]() -> HRESULT {
+        const HRESULT forced = config_->faults.Forced(L"ChangeBrowsePosition");
+        if (FAILED(forced))
+            return forced;
+        std::lock_guard<std::mutex> lock(mutex_);
+        const HRESULT hr = cursor_.Move(direction, target ? target : L"");
+        return FAILED(hr) || forced == S_OK ? hr : forced;
+    });
+}
+
+STDMETHODIMP Server::BrowseOPCItemIDs(OPCBROWSETYPE type, LPCWSTR filter, VARTYPE dataType,
+                                      DWORD rights, LPENUMSTRING* names) {
+    stats_->Count(L"IOPCBrowseServerAddressSpace::BrowseOPCItemIDs");
+    return Guarded([&]() -> HRESULT {
+        if (names)
+            *names = nullptr;
+        const HRESULT forced = config_->faults.Forced(L"BrowseOPCItemIDs");
+        if (FAILED(forced))
+            return forced;
+        if (!names)
+            return E_POINTER;
+        auto list = std::make_shared<std::vector<std::wstring>>();
+        HRESULT hr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            hr = cursor_.List(type, filter ? filter : L"", dataType, rights, *list);
+        }
+        if (FAILED(hr))
+            return hr;
+        if (config_->faults.NullOut(L"BrowseOPCItemIDs"))
+            return S_OK;
+        // S_FALSE (nothing matched) still comes with an enumerator, as the standard asks.
+        EnumString* created = EnumString::Create(stats_, std::move(list), config_);
+        created->QueryInterface(IID_IEnumString, reinterpret_cast<void**>(names));
+        return forced == S_OK ? hr : forced;
+    });
+}
+
+STDMETHODIMP Server::GetItemID(LPWSTR name, LPWSTR* itemId) {
+    stats_->Count(L"IOPCBrowseServerAddressSpace::GetItemID");
+    return Guarded([&]() -> HRESULT {
+        if (itemId)
+            *itemId = nullptr;
+        const HRESULT forced = config_->faults.Forced(L"GetItemID");
+        if (FAILED(forced))
+            return forced;
+        if (!itemId)
+            return E_POINTER;
+        std::wstring found;
+        HRESULT hr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            hr = cursor_.ItemId(name ? name : L"", found);
+        }
+        if (FAILED(hr))
+            return hr;
+        if (config_->faults.NullOut(L"GetItemID"))
+            return S_OK;
+        *itemId = TaskString(found);
+        return *itemId ? forced : E_OUTOFMEMORY;
+    });
+}
+
+STDMETHODIMP Server::BrowseAccessPaths(LPCWSTR, LPENUMSTRING* paths) {
+    stats_->Count(L"IOPCBrowseServerAddressSpace::BrowseAccessPaths");
+    if (paths)
+        *paths = nullptr;
+    return E_NOTIMPL;
+}
+
+// ---------------------------------------------------------------- IConnectionPointContainer
+
+STDMETHODIMP Server::EnumConnectionPoints(IEnumConnectionPoints** points) {
+    stats_->Count(L"IConnectionPointContainer::EnumConnectionPoints");
+    if (points)
+        *points = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP Server::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
+    stats_->Count(L"IConnectionPointContainer::FindConnectionPoint");
+    return Guarded([&]() -> HRESULT {
+        if (!point)
+            return E_POINTER;
+        *point = nullptr;
+        if (!IsEqualIID(riid, IID_IOPCShutdown) || config_->faults.Lacks(L"IOPCShutdown"))
+            return CONNECT_E_NOCONNECTION;
+        const HRESULT forced = config_->faults.Forced(L"FindConnectionPoint:IOPCShutdown");
+        if (FAILED(forced))
+            return forced;
+        if (config_->faults.NullOut(L"FindConnectionPoint"))
+            return S_OK;
+        std::function<void(DWORD)> onAdvise;
+        if (config_->faults.shutdownAfterMs)
+            onAdvise = [this](DWORD) { ScheduleShutdown(); };
+        ConnectionPoint* created =
+            ConnectionPoint::Create(stats_, config_, static_cast<IConnectionPointContainer*>(this),
+                                    IID_IOPCShutdown, L"IOPCShutdown", shutdownSinks_, onAdvise);
+        created->QueryInterface(IID_IConnectionPoint, reinterpret_cast<void**>(point));
+        return forced;
+    });
+}
+
+void Server::ScheduleShutdown() {
+    const Faults& faults = config_->faults;
+    ModuleLock(); // released when the request went out
+    if (!config_->OwnThreads()) {
+        std::lock_guard<std::mutex> lock(g_timerMutex);
+        const UINT_PTR id = SetTimer(nullptr, 0, faults.shutdownAfterMs, ShutdownTimer);
+        if (id)
+            g_timers[id] = PendingShutdown{shutdownSinks_, faults.shutdownReason};
+        else
+            ModuleUnlock();
+        return;
+    }
+    auto* job = new ThreadShutdown{shutdownSinks_, faults.shutdownReason, faults.shutdownAfterMs};
+    HANDLE thread = CreateThread(nullptr, 0, ShutdownThread, job, 0, nullptr);
+    if (thread) {
+        CloseHandle(thread);
+    } else {
+        delete job;
+        ModuleUnlock();
+    }
+}
+
+// ---------------------------------------------------------------- IOpcSimControl
+
+STDMETHODIMP Server::GetStats(IOpcSimStats** stats) { return CreateStatsObject(stats_, stats); }
+
+void Server::SendShutdown(const std::wstring& reason) {
+    DeliverShutdown(*shutdownSinks_, reason, stats_.get());
+}
+
+STDMETHODIMP Server::RequestShutdown(LPCWSTR reason, BOOL allOfClass) {
+    return Guarded([&]() -> HRESULT {
+        const std::wstring text = reason ? reason : L"";
+        if (!allOfClass) {
+            SendShutdown(text);
+            return S_OK;
+        }
+        std::vector<Server*> servers;
+        {
+            std::lock_guard<std::mutex> lock(g_liveMutex);
+            for (Server* server : g_live)
+                if (IsEqualCLSID(server->config_->clsid, config_->clsid)) {
+                    server->AddRef();
+                    servers.push_back(server);
+                }
+        }
+        for (Server* server : servers) {
+            server->SendShutdown(text);
+            server->Release();
+        }
+        return S_OK;
+    });
+}
+
+std::vector<Group*> Server::GroupsAddRefed() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<Group*> out;
+    for (const auto& entry : groups_) {
+        entry.second->AddRef();
+        out.push_back(entry.second);
+    }
+    return out;
+}
+
+STDMETHODIMP Server::SendDataChange(DWORD count, OPCHANDLE* handles, VARIANT* values,
+                                    WORD* qualities, HRESULT* errors) {
+    return Guarded([&]() -> HRESULT {
+        if (count && (!handles || !values))
+            return E_POINTER;
+        for (Group* group : GroupsAddRefed()) {
+            group->SendDataChange(count, handles, values, qualities, errors);
+            group->Release();
+        }
+        return S_OK;
+    });
+}
+
+STDMETHODIMP Server::SendWriteComplete(DWORD count, OPCHANDLE* handles, HRESULT* errors) {
+    return Guarded([&]() -> HRESULT {
+        if (count && !handles)
+            return E_POINTER;
+        for (Group* group : GroupsAddRefed()) {
+            group->SendWriteComplete(count, handles, errors);
+            group->Release();
+        }
+        return S_OK;
+    });
+}
+
+} // namespace opcsim

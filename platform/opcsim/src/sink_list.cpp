@@ -1,0 +1,167 @@
+#include "sink_list.h"
+
+#include <objidl.h>
+#include <olectl.h>
+
+namespace opcsim {
+namespace {
+
+IGlobalInterfaceTable* GlobalTable() {
+    IGlobalInterfaceTable* table = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&table))))
+        return nullptr;
+    return table;
+}
+
+struct WorkerJob {
+    IID iid;
+    std::vector<SinkEntry> entries;
+    const SinkList::Call* fn;
+};
+
+DWORD WINAPI Worker(void* parameter) {
+    auto* job = static_cast<WorkerJob*>(parameter);
+    if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+        if (IGlobalInterfaceTable* table = GlobalTable()) {
+            for (const SinkEntry& entry : job->entries) {
+                IUnknown* sink = nullptr;
+                if (SUCCEEDED(table->GetInterfaceFromGlobal(entry.globalCookie, job->iid,
+                                                            reinterpret_cast<void**>(&sink)))) {
+                    try {
+                        (*job->fn)(sink, entry);
+                    } catch (...) {
+                    }
+                    sink->Release();
+                }
+            }
+            table->Release();
+        }
+        CoUninitialize();
+    }
+    return 0;
+}
+
+// Waits for a handle; an apartment thread keeps serving calls meanwhile (the worker's calls may
+// come back to it).
+void WaitPumping(HANDLE handle) {
+    DWORD index = 0;
+    HRESULT hr = CoWaitForMultipleHandles(0, INFINITE, 1, &handle, &index);
+    if (hr == CO_E_NOTINITIALIZED || hr == RPC_E_WRONG_THREAD || FAILED(hr))
+        WaitForSingleObject(handle, INFINITE);
+}
+
+} // namespace
+
+SinkList::SinkList(REFIID iid, bool ownThreads, std::shared_ptr<Stats> stats, std::wstring what)
+    : iid_(iid), ownThreads_(ownThreads), stats_(std::move(stats)), what_(std::move(what)) {}
+
+SinkList::~SinkList() { Clear(); }
+
+HRESULT SinkList::Add(IUnknown* sink, CLIPFORMAT format, DWORD* cookie) {
+    if (!sink || !cookie)
+        return E_POINTER;
+    *cookie = 0;
+    SinkEntry entry;
+    entry.format = format;
+    IUnknown* typed = nullptr;
+    if (FAILED(sink->QueryInterface(iid_, reinterpret_cast<void**>(&typed))) || !typed)
+        return CONNECT_E_CANNOTCONNECT;
+    if (ownThreads_) {
+        IGlobalInterfaceTable* table = GlobalTable();
+        HRESULT hr = table ? table->RegisterInterfaceInGlobal(typed, iid_, &entry.globalCookie)
+                           : E_FAIL;
+        if (table)
+            table->Release();
+        typed->Release();
+        if (FAILED(hr))
+            return CONNECT_E_CANNOTCONNECT;
+    } else {
+        entry.direct = typed;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        entry.cookie = nextCookie_++;
+        entries_.push_back(entry);
+    }
+    stats_->SinkAdded(what_);
+    *cookie = entry.cookie;
+    return S_OK;
+}
+
+void SinkList::Drop(SinkEntry& entry) {
+    if (entry.direct)
+        entry.direct->Release();
+    if (entry.globalCookie) {
+        if (IGlobalInterfaceTable* table = GlobalTable()) {
+            table->RevokeInterfaceFromGlobal(entry.globalCookie);
+            table->Release();
+        }
+    }
+    stats_->SinkRemoved(what_);
+}
+
+HRESULT SinkList::Remove(DWORD cookie) {
+    SinkEntry removed;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = entries_.begin();
+        while (it != entries_.end() && it->cookie != cookie)
+            ++it;
+        if (it == entries_.end())
+            return CONNECT_E_NOCONNECTION;
+        removed = *it;
+        entries_.erase(it);
+    }
+    Drop(removed);
+    return S_OK;
+}
+
+size_t SinkList::Count() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return entries_.size();
+}
+
+void SinkList::Clear() {
+    std::vector<SinkEntry> all;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        all.swap(entries_);
+    }
+    for (SinkEntry& entry : all)
+        Drop(entry);
+}
+
+std::vector<SinkEntry> SinkList::Copy(DWORD onlyCookie) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<SinkEntry> out;
+    for (const SinkEntry& entry : entries_) {
+        if (onlyCookie && entry.cookie != onlyCookie)
+            continue;
+        out.push_back(entry);
+        if (out.back().direct)
+            out.back().direct->AddRef();
+    }
+    return out;
+}
+
+void SinkList::Deliver(const Call& fn, DWORD onlyCookie) {
+    std::vector<SinkEntry> entries = Copy(onlyCookie);
+    if (entries.empty())
+        return;
+    if (!ownThreads_) {
+        for (SinkEntry& entry : entries) {
+            fn(entry.direct, entry);
+            entry.direct->Release();
+        }
+        return;
+    }
+    WorkerJob job{iid_, entries, &fn};
+    HANDLE thread = CreateThread(nullptr, 0, Worker, &job, 0, nullptr);
+    if (!thread)
+        return;
+    WaitPumping(thread);
+    CloseHandle(thread);
+}
+
+} // namespace opcsim

@@ -1,0 +1,60 @@
+// The client sinks subscribed at one connection point or data object, and their delivery.
+// A server bound to its apartment calls them directly on the calling thread. A server with
+// threads of its own ("Both", "Free") keeps each sink in the global interface table, which
+// marshals it, and calls it from a worker thread; that needs the sink's proxy/stub, without
+// which the subscription fails with CONNECT_E_CANNOTCONNECT as on Windows.
+#pragma once
+
+#include "stats.h"
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace opcsim {
+
+struct SinkEntry {
+    DWORD cookie = 0;
+    IUnknown* direct = nullptr; // one reference, held for direct calls
+    DWORD globalCookie = 0;     // the sink in the global interface table
+    CLIPFORMAT format = 0;      // DAdvise: the stream format subscribed
+};
+
+class SinkList {
+public:
+    SinkList(REFIID iid, bool ownThreads, std::shared_ptr<Stats> stats, std::wstring what);
+    ~SinkList();
+    SinkList(const SinkList&) = delete;
+    SinkList& operator=(const SinkList&) = delete;
+
+    // Queries the sink for the list's interface and keeps it.
+    HRESULT Add(IUnknown* sink, CLIPFORMAT format, DWORD* cookie);
+    HRESULT Remove(DWORD cookie); // CONNECT_E_NOCONNECTION for an unknown cookie
+    size_t Count() const;
+    void Clear();
+
+    // Calls fn(sink, entry) for every sink (or only the one with the given cookie) and returns
+    // when all were called.
+    using Call = std::function<void(IUnknown* sink, const SinkEntry& entry)>;
+    void Deliver(const Call& fn, DWORD onlyCookie = 0);
+
+private:
+    struct Snapshot;
+    std::vector<SinkEntry> Copy(DWORD onlyCookie) const;
+    void Drop(SinkEntry& entry);
+
+    const IID iid_;
+    const bool ownThreads_;
+    std::shared_ptr<Stats> stats_;
+    const std::wstring what_;
+    mutable std::mutex mutex_;
+    std::vector<SinkEntry> entries_;
+    DWORD nextCookie_ = 1;
+};
+
+} // namespace opcsim

@@ -1,0 +1,41 @@
+// Observability of one simulated server object and everything it created: calls counted per
+// method, live objects with the references held on them, and client sinks held. Shared (by
+// shared_ptr, never by a COM reference) by the server, its groups, enumerators and connection
+// points, and by the IOpcSimStats objects that tests read it through.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace opcsim {
+
+class Stats {
+public:
+    explicit Stats(std::wstring serverName) : serverName_(std::move(serverName)) {}
+
+    void Count(const wchar_t* method);
+    void ObjectCreated(const void* object, const std::wstring& name);
+    void ReferencesChanged(const void* object, long references);
+    void ObjectDestroyed(const void* object);
+    void SinkAdded(const std::wstring& what);
+    void SinkRemoved(const std::wstring& what);
+
+    long CallCount(const std::wstring& method) const;
+    void Outstanding(long& objects, long& references, long& sinks) const;
+    long ObjectReferences(const std::wstring& namePrefix) const; // -1 when none lives
+    std::wstring Report() const;
+
+private:
+    struct Live {
+        std::wstring name;
+        long references = 0;
+    };
+    mutable std::mutex mutex_;
+    std::wstring serverName_;
+    std::map<std::wstring, long> calls_;
+    std::map<const void*, Live> objects_;
+    std::map<std::wstring, long> sinks_;
+};
+
+} // namespace opcsim
