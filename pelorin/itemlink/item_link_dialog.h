@@ -26,7 +26,6 @@ public:
     const std::string& NodeName() const { return nodeName_; }
     const std::string& ServerName() const { return serverName_; }
     const GUID& ServerClassId() const { return serverClassId_; }
-    OpcSession& Session() { return session_; }
 
 protected:
     BOOL OnInitDialog() override; // connects to the server
