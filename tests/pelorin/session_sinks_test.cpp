@@ -2,8 +2,6 @@
 // return, the shutdown reason, and the data callback's updates of item records.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "opcerror.h"
 #include "session/data_callback_sink.h"
 #include "session/item_value_record.h"
@@ -12,10 +10,7 @@
 
 namespace {
 
-using pelorin::DataCallbackSink;
 using pelorin::ItemValueRecord;
-using pelorin::ShutdownSink;
-using pelorin::StreamAdviseSink;
 
 // Every sink answers IUnknown and its own interface with itself, nothing else.
 template <typename Sink> void ExpectInterfaceRules(Sink* sink, REFIID own) {
@@ -25,11 +20,9 @@ template <typename Sink> void ExpectInterfaceRules(Sink* sink, REFIID own) {
     EXPECT_EQ(static_cast<IUnknown*>(sink), object);
     ASSERT_EQ(S_OK, sink->QueryInterface(own, &object));
     EXPECT_EQ(static_cast<IUnknown*>(sink), object);
-    // Two answers, two references: the next AddRef says 4.
-    EXPECT_EQ(4u, sink->AddRef());
-    const IID* others[] = {&IID_IDispatch, &IID_IAdviseSink, &IID_IOPCDataCallback,
-                           &IID_IOPCShutdown, &IID_IConnectionPoint};
-    for (const IID* other : others) {
+    EXPECT_EQ(4u, sink->AddRef()); // each answer took a reference
+    for (const IID* other :
+         {&IID_IDispatch, &IID_IAdviseSink, &IID_IOPCDataCallback, &IID_IOPCShutdown}) {
         if (*other == own)
             continue;
         object = reinterpret_cast<void*>(0x1);
@@ -40,17 +33,17 @@ template <typename Sink> void ExpectInterfaceRules(Sink* sink, REFIID own) {
     EXPECT_EQ(3u, sink->Release());
     EXPECT_EQ(2u, sink->Release());
     EXPECT_EQ(1u, sink->Release());
-    EXPECT_EQ(0u, sink->Release()); // and gone
+    EXPECT_EQ(0u, sink->Release());
 }
 
 TEST(SinkObjects, AnswerOnlyIUnknownAndTheirOwnInterface) {
-    ExpectInterfaceRules(new StreamAdviseSink(0xC123), IID_IAdviseSink);
-    ExpectInterfaceRules(new DataCallbackSink(), IID_IOPCDataCallback);
-    ExpectInterfaceRules(new ShutdownSink(), IID_IOPCShutdown);
+    ExpectInterfaceRules(new pelorin::StreamAdviseSink(0xC123), IID_IAdviseSink);
+    ExpectInterfaceRules(new pelorin::DataCallbackSink(), IID_IOPCDataCallback);
+    ExpectInterfaceRules(new pelorin::ShutdownSink(), IID_IOPCShutdown);
 }
 
 TEST(SinkObjects, ShutdownRequestKeepsTheLastReasonInTheAnsiCodePage) {
-    ShutdownSink* sink = new ShutdownSink();
+    auto* sink = new pelorin::ShutdownSink();
     sink->AddRef();
     EXPECT_EQ("", sink->Reason());
     EXPECT_EQ(S_OK, sink->ShutdownRequest(L"Maintenance at 18:00"));
@@ -64,120 +57,96 @@ TEST(SinkObjects, ShutdownRequestKeepsTheLastReasonInTheAnsiCodePage) {
     sink->Release();
 }
 
-// ---------------------------------------------------------------- data callbacks
-
+// Three records that start as -1 with quality 0x1C, and a change of three texts for them.
 class DataCallbackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        sink_ = new DataCallbackSink();
+        sink_ = new pelorin::DataCallbackSink();
         sink_->AddRef();
-        for (ItemValueRecord* record : {&first_, &second_, &third_}) {
+        const wchar_t* texts[] = {L"one", L"two", L"three"};
+        for (int i = 0; i < 3; ++i) {
             VARIANT old;
             VariantInit(&old);
             old.vt = VT_I4;
             old.lVal = -1;
-            record->Store(old, 0x1C, FILETIME{1, 1});
+            records_[i].Store(old, 0x1C, FILETIME{1, 1});
+            handles_[i] = records_[i].Handle();
+            VariantInit(&values_[i]);
+            values_[i].vt = VT_BSTR;
+            values_[i].bstrVal = SysAllocString(texts[i]);
+            qualities_[i] = static_cast<WORD>(0xC0 + i);
+            times_[i] = FILETIME{static_cast<DWORD>(100 + i), 7};
+            errors_[i] = S_OK;
         }
     }
-    void TearDown() override { sink_->Release(); }
-
-    DataCallbackSink* sink_ = nullptr;
-    ItemValueRecord first_, second_, third_;
-};
-
-// Three texts for three records: the copies must survive the caller freeing its VARIANTs.
-struct Change {
-    explicit Change(const ItemValueRecord* a, const ItemValueRecord* b, const ItemValueRecord* c) {
-        handles[0] = a->Handle();
-        handles[1] = b->Handle();
-        handles[2] = c->Handle();
-        const wchar_t* texts[] = {L"one", L"two", L"three"};
-        for (int i = 0; i < 3; ++i) {
-            VariantInit(&values[i]);
-            values[i].vt = VT_BSTR;
-            values[i].bstrVal = SysAllocString(texts[i]);
-            qualities[i] = static_cast<WORD>(0xC0 + i);
-            times[i] = FILETIME{static_cast<DWORD>(100 + i), 7};
-            errors[i] = S_OK;
-        }
-    }
-    ~Change() {
-        for (VARIANT& value : values)
+    void TearDown() override {
+        for (VARIANT& value : values_) // the caller frees its values after the call
             VariantClear(&value);
+        sink_->Release();
     }
-    OPCHANDLE handles[3];
-    VARIANT values[3];
-    WORD qualities[3];
-    FILETIME times[3];
-    HRESULT errors[3];
-};
+    bool Unchanged(int i) const {
+        return records_[i].Value().vt == VT_I4 && records_[i].Quality() == 0x1C &&
+               records_[i].Timestamp().dwLowDateTime == 1;
+    }
+    std::wstring TextOf(int i) const {
+        return records_[i].Value().vt == VT_BSTR ? records_[i].Value().bstrVal : L"-";
+    }
 
-std::wstring TextOf(const ItemValueRecord& record) {
-    return record.Value().vt == VT_BSTR ? record.Value().bstrVal : L"(not a text)";
-}
+    pelorin::DataCallbackSink* sink_ = nullptr;
+    ItemValueRecord records_[3];
+    OPCHANDLE handles_[3];
+    VARIANT values_[3];
+    WORD qualities_[3];
+    FILETIME times_[3];
+    HRESULT errors_[3];
+};
 
 TEST_F(DataCallbackTest, AFailedItemKeepsItsValueQualityAndTimestamp) {
-    {
-        Change change(&first_, &second_, &third_);
-        change.errors[1] = E_FAIL;
-        EXPECT_EQ(S_OK,
-                  sink_->OnDataChange(1, 1324, S_OK, S_FALSE, 3, change.handles, change.values,
-                                      change.qualities, change.times, change.errors));
-    }
-    EXPECT_EQ(L"one", TextOf(first_));
-    EXPECT_EQ(0xC0, first_.Quality());
-    EXPECT_EQ(100u, first_.Timestamp().dwLowDateTime);
-    EXPECT_EQ(L"three", TextOf(third_));
-    EXPECT_EQ(0xC2, third_.Quality());
-    EXPECT_EQ(VT_I4, second_.Value().vt);
-    EXPECT_EQ(-1, second_.Value().lVal);
-    EXPECT_EQ(0x1C, second_.Quality());
-    EXPECT_EQ(1u, second_.Timestamp().dwLowDateTime);
+    errors_[1] = E_FAIL;
+    EXPECT_EQ(S_OK, sink_->OnDataChange(1, 1324, S_OK, S_FALSE, 3, handles_, values_, qualities_,
+                                        times_, errors_));
+    for (VARIANT& value : values_) // the caller's strings go; the records have their own
+        VariantClear(&value);
+    EXPECT_TRUE(Unchanged(1));
+    EXPECT_EQ(L"one", TextOf(0));
+    EXPECT_EQ(0xC0, records_[0].Quality());
+    EXPECT_EQ(100u, records_[0].Timestamp().dwLowDateTime);
+    EXPECT_EQ(L"three", TextOf(2));
+    EXPECT_EQ(0xC2, records_[2].Quality());
 }
 
 TEST_F(DataCallbackTest, ReadCompleteUpdatesLikeADataChange) {
-    {
-        Change change(&first_, &second_, &third_);
-        change.errors[0] = OPC_S_CLAMP;
-        EXPECT_EQ(S_OK, sink_->OnReadComplete(2, 1324, S_OK, S_OK, 3, change.handles, change.values,
-                                              change.qualities, change.times, change.errors));
-    }
-    EXPECT_EQ(L"one", TextOf(first_)); // a success code other than S_OK still counts
-    EXPECT_EQ(L"two", TextOf(second_));
-    EXPECT_EQ(L"three", TextOf(third_));
+    errors_[0] = OPC_S_CLAMP; // a success code other than S_OK still counts
+    errors_[1] = E_FAIL;
+    EXPECT_EQ(S_OK, sink_->OnReadComplete(2, 1324, S_OK, S_OK, 3, handles_, values_, qualities_,
+                                          times_, errors_));
+    EXPECT_EQ(L"one", TextOf(0));
+    EXPECT_TRUE(Unchanged(1));
+    EXPECT_EQ(L"three", TextOf(2));
 }
 
-TEST_F(DataCallbackTest, UnknownHandlesAndEmptyCallsChangeNoRecord) {
-    ItemValueRecord* gone = new ItemValueRecord();
-    {
-        Change change(&first_, gone, &third_);
-        delete gone;
-        change.handles[2] = 0;
-        EXPECT_EQ(S_OK, sink_->OnDataChange(1, 1, S_OK, S_OK, 3, change.handles, change.values,
-                                            change.qualities, change.times, change.errors));
-        EXPECT_EQ(S_OK, sink_->OnDataChange(1, 1, S_OK, S_OK, 0, nullptr, nullptr, nullptr, nullptr,
-                                            nullptr));
-        EXPECT_EQ(S_OK, sink_->OnWriteComplete(1, 1, S_OK, 3, change.handles, change.errors));
-        EXPECT_EQ(S_OK, sink_->OnCancelComplete(1, 1));
-    }
-    EXPECT_EQ(L"one", TextOf(first_));
-    EXPECT_EQ(-1, third_.Value().lVal);
+TEST_F(DataCallbackTest, HandlesOfNoRecordEmptyCallsAndOtherCallbacksChangeNothing) {
+    handles_[0] = 0;
+    handles_[1] = 0x12345678;
+    EXPECT_EQ(S_OK, sink_->OnDataChange(1, 1, S_OK, S_OK, 2, handles_, values_, qualities_, times_,
+                                        errors_));
+    EXPECT_EQ(S_OK, sink_->OnDataChange(1, 1, S_OK, S_OK, 0, nullptr, nullptr, nullptr, nullptr,
+                                        nullptr));
+    EXPECT_EQ(S_OK, sink_->OnWriteComplete(1, 1, S_OK, 3, handles_, errors_));
+    EXPECT_EQ(S_OK, sink_->OnCancelComplete(1, 1));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(Unchanged(i)) << i;
 }
 
 TEST_F(DataCallbackTest, AValueByReferenceIsStoredAsWhatItPointsAt) {
     LONG number = 42;
-    VARIANT byRef;
-    VariantInit(&byRef);
-    byRef.vt = VT_BYREF | VT_I4;
-    byRef.plVal = &number;
-    OPCHANDLE handle = first_.Handle();
-    WORD quality = 0xC0;
-    FILETIME time = {5, 5};
-    HRESULT error = S_OK;
-    sink_->OnDataChange(1, 1, S_OK, S_OK, 1, &handle, &byRef, &quality, &time, &error);
+    VariantClear(&values_[0]);
+    values_[0].vt = VT_BYREF | VT_I4;
+    values_[0].plVal = &number;
+    sink_->OnDataChange(1, 1, S_OK, S_OK, 1, handles_, values_, qualities_, times_, errors_);
     number = 0; // the caller's memory changes or goes away after the call
-    EXPECT_EQ(VT_I4, first_.Value().vt);
-    EXPECT_EQ(42, first_.Value().lVal);
+    EXPECT_EQ(VT_I4, records_[0].Value().vt);
+    EXPECT_EQ(42, records_[0].Value().lVal);
 }
 
 } // namespace

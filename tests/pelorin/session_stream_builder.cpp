@@ -61,10 +61,6 @@ StreamBuilder& StreamBuilder::I4(OPCHANDLE client, LONG value, WORD quality, FIL
     return Plain(client, VT_I4, &value, sizeof value, quality, time);
 }
 
-StreamBuilder& StreamBuilder::R8(OPCHANDLE client, double value, WORD quality, FILETIME time) {
-    return Plain(client, VT_R8, &value, sizeof value, quality, time);
-}
-
 StreamBuilder& StreamBuilder::Text(OPCHANDLE client, const std::wstring& text, WORD quality,
                                    FILETIME time) {
     std::vector<BYTE> out = VariantBytes(VT_BSTR);

@@ -26,7 +26,6 @@ public:
     StreamBuilder& Plain(OPCHANDLE client, VARTYPE type, const void* value, size_t bytes,
                          WORD quality = 0xC0, FILETIME time = {});
     StreamBuilder& I4(OPCHANDLE client, LONG value, WORD quality = 0xC0, FILETIME time = {});
-    StreamBuilder& R8(OPCHANDLE client, double value, WORD quality = 0xC0, FILETIME time = {});
     StreamBuilder& Text(OPCHANDLE client, const std::wstring& text, WORD quality = 0xC0,
                         FILETIME time = {});
     StreamBuilder& TextArray(OPCHANDLE client, LONG lowerBound,
