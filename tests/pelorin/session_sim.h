@@ -1,0 +1,48 @@
+// A session under test against a simulated OPC server (the simulator's JSON world): in-process
+// servers are served by class objects registered in this process only, local servers by the
+// simulator's EXE under class keys of their own, so no test touches another test's servers.
+// The session's reports are collected instead of shown, and after the session is gone the
+// server's statistics tell what it still holds.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "opcsimctl.h"
+#include "session/opc_session.h"
+
+class SimulatedWorld;
+
+// The texts the session reports are ANSI; tests compare them as UTF-16.
+std::wstring FromAnsi(const std::string& text);
+std::string SystemText(HRESULT code); // "" when the system has no text
+// The formatted string 3 and "CoCreateInstance: " for a server name.
+std::wstring CreationPrefix(const std::wstring& serverName);
+const pelorin::StreamFormats& Formats();
+long Calls(IOpcSimStats* stats, const wchar_t* method);
+Microsoft::WRL::ComPtr<IOpcSimControl> ControlOf(IOPCServer* server);
+
+class SessionTest : public ::testing::Test {
+protected:
+    SessionTest();
+    ~SessionTest() override; // where SimulatedWorld is complete
+    void TearDown() override;
+    // A world of one server ("inproc" or "local") with more JSON members in `extra`
+    // ("faults": {...}, "errors": {...}), and a session for it on `node`.
+    void Serve(const std::string& extra = "", const std::string& activation = "inproc",
+               const std::string& node = "");
+    void Connect();
+    // Destroys the session and expects the server to hold nothing of ours afterwards.
+    void CloseAndExpectNothingOutstanding();
+
+    std::unique_ptr<SimulatedWorld> world_;
+    std::unique_ptr<pelorin::OpcSession> session_;
+    Microsoft::WRL::ComPtr<IOpcSimStats> stats_;
+    std::vector<std::string> messages_;
+};
