@@ -28,8 +28,9 @@ bool WriteString(const std::wstring& path, const wchar_t* name, const std::wstri
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                         &key, nullptr) != ERROR_SUCCESS)
         return false;
-    const LONG rc = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    const LONG rc =
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     return rc == ERROR_SUCCESS;
 }
@@ -56,8 +57,7 @@ void WriteOrder(const std::vector<std::wstring>& names) {
         order += (order.empty() ? L"" : L",") + name;
     if (order.empty()) {
         HKEY key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kOrderKey, 0, KEY_SET_VALUE, &key) ==
-            ERROR_SUCCESS) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kOrderKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
             RegDeleteValueW(key, L"ProviderOrder");
             RegCloseKey(key);
         }

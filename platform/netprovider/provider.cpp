@@ -42,7 +42,9 @@ const netprovider::NetEntry* FindContainer(const netprovider::NetworkTree& tree,
     return nullptr;
 }
 
-size_t StringBytes(const std::wstring& text) { return (text.size() + 1) * sizeof(wchar_t); }
+size_t StringBytes(const std::wstring& text) {
+    return (text.size() + 1) * sizeof(wchar_t);
+}
 
 size_t EntryBytes(const netprovider::NetEntry& entry) {
     return sizeof(NETRESOURCEW) + StringBytes(entry.remoteName) + StringBytes(entry.comment) +
@@ -55,12 +57,18 @@ extern "C" {
 
 DWORD APIENTRY NPGetCaps(DWORD index) {
     switch (index) {
-    case WNNC_SPEC_VERSION: return WNNC_SPEC_VERSION51;
-    case WNNC_NET_TYPE: return 0x00FE0000; // a network type of our own
-    case WNNC_DRIVER_VERSION: return 1;
-    case WNNC_ENUMERATION: return WNNC_ENUM_GLOBAL | WNNC_ENUM_LOCAL;
-    case WNNC_START: return 1; // started
-    default: return 0;         // no connections, dialogs or administration
+    case WNNC_SPEC_VERSION:
+        return WNNC_SPEC_VERSION51;
+    case WNNC_NET_TYPE:
+        return 0x00FE0000; // a network type of our own
+    case WNNC_DRIVER_VERSION:
+        return 1;
+    case WNNC_ENUMERATION:
+        return WNNC_ENUM_GLOBAL | WNNC_ENUM_LOCAL;
+    case WNNC_START:
+        return 1; // started
+    default:
+        return 0; // no connections, dialogs or administration
     }
 }
 

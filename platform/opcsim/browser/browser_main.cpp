@@ -3,8 +3,8 @@
 // "opcsim-register browser off") removes it, for test sets that run without a browser.
 #include "server_list.h"
 
-#include <windows.h>
 #include <olectl.h>
+#include <windows.h>
 
 #include <new>
 #include <string>
@@ -33,8 +33,9 @@ bool SetString(const std::wstring& path, const wchar_t* name, const std::wstring
     if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                         &key, nullptr) != ERROR_SUCCESS)
         return false;
-    const LONG rc = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    const LONG rc =
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     return rc == ERROR_SUCCESS;
 }

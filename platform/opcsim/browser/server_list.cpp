@@ -169,8 +169,8 @@ public:
             wchar_t name[64];
             for (DWORD index = 0;; ++index) {
                 DWORD length = 64;
-                if (RegEnumKeyExW(root, index, name, &length, nullptr, nullptr, nullptr,
-                                  nullptr) != ERROR_SUCCESS)
+                if (RegEnumKeyExW(root, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+                    ERROR_SUCCESS)
                     break;
                 GUID clsid;
                 if (FAILED(CLSIDFromString(name, &clsid)))
@@ -208,13 +208,13 @@ public:
             const std::wstring key = L"CLSID\\" + GuidText(clsid);
             wchar_t name[512] = {};
             DWORD size = sizeof name - sizeof(wchar_t);
-            if (RegGetValueW(HKEY_CLASSES_ROOT, (key + L"\\ProgID").c_str(), nullptr,
-                             RRF_RT_REG_SZ, nullptr, name, &size) != ERROR_SUCCESS)
+            if (RegGetValueW(HKEY_CLASSES_ROOT, (key + L"\\ProgID").c_str(), nullptr, RRF_RT_REG_SZ,
+                             nullptr, name, &size) != ERROR_SUCCESS)
                 return REGDB_E_CLASSNOTREG;
             wchar_t type[512] = {};
             size = sizeof type - sizeof(wchar_t);
-            if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
-                             type, &size) != ERROR_SUCCESS)
+            if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, type,
+                             &size) != ERROR_SUCCESS)
                 type[0] = L'\0';
             *progId = TaskString(name);
             *userType = TaskString(type);
@@ -257,6 +257,8 @@ HRESULT CreateServerList(REFIID riid, void** object) {
     return hr;
 }
 
-long LiveObjects() { return g_objects; }
+long LiveObjects() {
+    return g_objects;
+}
 
 } // namespace opcbrowser

@@ -2,8 +2,8 @@
 // built once from the server's JSON description and shared read-only by every server object.
 #pragma once
 
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <memory>
@@ -20,9 +20,9 @@ struct Node {
     std::wstring name;   // browse name
     std::wstring itemId; // fully qualified id (items and branches)
     NodeIndex parent = kNoNode;
-    bool isItem = false;            // listed as a leaf of its parent
-    VARTYPE type = VT_R8;           // canonical data type of an item
-    DWORD rights = 3;               // OPC_READABLE | OPC_WRITEABLE
+    bool isItem = false;             // listed as a leaf of its parent
+    VARTYPE type = VT_R8;            // canonical data type of an item
+    DWORD rights = 3;                // OPC_READABLE | OPC_WRITEABLE
     std::vector<NodeIndex> branches; // children listed as branches, in order
     std::vector<NodeIndex> leaves;   // children listed as leaves, in order
     // Children that can be entered with a move down, by browse name. Plain items have none and

@@ -27,8 +27,7 @@ HRESULT BrowseCursor::Move(int direction, const std::wstring& target) {
             return E_INVALIDARG;
         if (config_.faults.refuseDown.count(target))
             return E_INVALIDARG;
-        const NodeIndex child =
-            virtualDepth_ > 0 ? kNoNode : space_->FindEnterable(node_, target);
+        const NodeIndex child = virtualDepth_ > 0 ? kNoNode : space_->FindEnterable(node_, target);
         if (child != kNoNode) {
             node_ = child;
             return S_OK;

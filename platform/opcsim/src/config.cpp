@@ -20,7 +20,9 @@ struct ParseError {
     std::string text;
 };
 
-[[noreturn]] void Fail(const std::string& text) { throw ParseError{text}; }
+[[noreturn]] void Fail(const std::string& text) {
+    throw ParseError{text};
+}
 
 std::wstring Text(const json& value, const char* what) {
     if (!value.is_string())
@@ -65,9 +67,9 @@ std::set<std::wstring> TextSet(const json& object, const char* key) {
 
 VARTYPE TypeOf(const json& entry) {
     static const std::map<std::string, VARTYPE> kTypes = {
-        {"EMPTY", VT_EMPTY}, {"I1", VT_I1},     {"UI1", VT_UI1}, {"I2", VT_I2},
-        {"UI2", VT_UI2},     {"I4", VT_I4},     {"UI4", VT_UI4}, {"R4", VT_R4},
-        {"R8", VT_R8},       {"CY", VT_CY},     {"DATE", VT_DATE}, {"BSTR", VT_BSTR},
+        {"EMPTY", VT_EMPTY}, {"I1", VT_I1},          {"UI1", VT_UI1},   {"I2", VT_I2},
+        {"UI2", VT_UI2},     {"I4", VT_I4},          {"UI4", VT_UI4},   {"R4", VT_R4},
+        {"R8", VT_R8},       {"CY", VT_CY},          {"DATE", VT_DATE}, {"BSTR", VT_BSTR},
         {"BOOL", VT_BOOL},   {"VARIANT", VT_VARIANT}};
     auto found = entry.find("type");
     if (found == entry.end())
@@ -107,8 +109,8 @@ void AddEntry(AddressSpace& space, NodeIndex parent, const json& entry, long ind
     if (entry.contains("branch")) {
         added = space.AddBranch(parent, Expand(Text(entry["branch"], "branch"), index), id);
     } else if (entry.contains("item")) {
-        added = space.AddItem(parent, Expand(Text(entry["item"], "item"), index), id,
-                              TypeOf(entry), RightsOf(entry));
+        added = space.AddItem(parent, Expand(Text(entry["item"], "item"), index), id, TypeOf(entry),
+                              RightsOf(entry));
     } else {
         Fail("an address-space entry needs \"branch\" or \"item\": " + entry.dump());
     }
@@ -138,7 +140,7 @@ void AddEntries(AddressSpace& space, NodeIndex parent, const json& entries, int 
     }
 }
 
-std::shared_ptr<ServerConfig> ParseServer(const json& object) {
+std::shared_ptr<ServerConfig> ParseServer(const json& object, const json& spaces) {
     if (!object.is_object())
         Fail("a server must be an object");
     auto server = std::make_shared<ServerConfig>();
@@ -181,8 +183,18 @@ std::shared_ptr<ServerConfig> ParseServer(const json& object) {
 
     auto space = std::make_shared<AddressSpace>();
     space->SetSeparator(server->separator);
-    if (object.contains("space"))
-        AddEntries(*space, space->Root(), object["space"], 0);
+    if (object.contains("space")) {
+        const json& entries = object["space"];
+        // A name refers to an address space of the file's "spaces", shared by several servers.
+        if (entries.is_string()) {
+            auto named = spaces.find(entries.get<std::string>());
+            if (named == spaces.end())
+                Fail("no address space named " + entries.dump() + " in \"spaces\"");
+            AddEntries(*space, space->Root(), *named, 0);
+        } else {
+            AddEntries(*space, space->Root(), entries, 0);
+        }
+    }
     server->space = space;
 
     if (object.contains("errors")) {
@@ -255,8 +267,11 @@ std::shared_ptr<World> ParseWorld(const std::string& text, std::string& error) {
         if (document.contains("servers")) {
             if (!document["servers"].is_array())
                 Fail("servers must be a list");
+            const json spaces = document.value("spaces", json::object());
+            if (!spaces.is_object())
+                Fail("spaces must map names to address spaces");
             for (const json& server : document["servers"])
-                world->servers.push_back(ParseServer(server));
+                world->servers.push_back(ParseServer(server, spaces));
         }
         if (document.contains("browser")) {
             const json& browser = document["browser"];
@@ -343,8 +358,8 @@ bool ParseHresult(const std::string& text, HRESULT& result) {
 std::wstring Widen(const std::string& utf8) {
     if (utf8.empty())
         return std::wstring();
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                           nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], length);
     return out;

@@ -3,8 +3,8 @@
 // The format is described in platform/opcsim/README.md.
 #pragma once
 
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <map>
 #include <memory>
@@ -18,17 +18,17 @@ class AddressSpace;
 
 // What a server does wrong on purpose.
 struct Faults {
-    HRESULT createResult = S_OK;         // IClassFactory::CreateInstance refuses with this
-    std::set<std::wstring> missing;      // interfaces and connection points it lacks
+    HRESULT createResult = S_OK;             // IClassFactory::CreateInstance refuses with this
+    std::set<std::wstring> missing;          // interfaces and connection points it lacks
     std::map<std::wstring, HRESULT> results; // forced results by method ("AddGroup", ...)
-    std::set<std::wstring> nullOut;      // methods answering S_OK with NULL out-pointers
-    std::set<std::wstring> getItemIdFails; // browse names (or ids) GetItemID refuses
-    std::set<std::wstring> refuseDown;   // names a move down refuses although they are branches
+    std::set<std::wstring> nullOut;          // methods answering S_OK with NULL out-pointers
+    std::set<std::wstring> getItemIdFails;   // browse names (or ids) GetItemID refuses
+    std::set<std::wstring> refuseDown;       // names a move down refuses although they are branches
     // Hostile enumerators and address spaces.
-    unsigned nextExtra = 0;              // Next reports this many more names than it was asked for
-    bool nullNames = false;              // Next hands out NULL for every second name
-    bool hugeNames = false;              // Next hands out names of 65536 characters
-    bool bottomless = false;             // every move down succeeds
+    unsigned nextExtra = 0;  // Next reports this many more names than it was asked for
+    bool nullNames = false;  // Next hands out NULL for every second name
+    bool hugeNames = false;  // Next hands out names of 65536 characters
+    bool bottomless = false; // every move down succeeds
     // A shutdown request sent by the server itself after a client subscribed to it.
     DWORD shutdownAfterMs = 0;
     std::wstring shutdownReason = L"The simulated server is shutting down.";

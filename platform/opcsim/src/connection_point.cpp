@@ -17,8 +17,7 @@ ConnectionPoint* ConnectionPoint::Create(std::shared_ptr<Stats> stats,
 ConnectionPoint::ConnectionPoint(std::shared_ptr<Stats> stats,
                                  std::shared_ptr<const ServerConfig> config,
                                  IConnectionPointContainer* container, REFIID iid,
-                                 const std::wstring& interfaceName,
-                                 std::shared_ptr<SinkList> sinks,
+                                 const std::wstring& interfaceName, std::shared_ptr<SinkList> sinks,
                                  std::function<void(DWORD)> onAdvise)
     : Tracked(std::move(stats), L"ConnectionPoint " + interfaceName), config_(std::move(config)),
       container_(container), iid_(iid), interfaceName_(interfaceName), sinks_(std::move(sinks)),
@@ -26,7 +25,9 @@ ConnectionPoint::ConnectionPoint(std::shared_ptr<Stats> stats,
     container_->AddRef();
 }
 
-ConnectionPoint::~ConnectionPoint() { container_->Release(); }
+ConnectionPoint::~ConnectionPoint() {
+    container_->Release();
+}
 
 STDMETHODIMP ConnectionPoint::QueryInterface(REFIID riid, void** object) {
     if (!object)

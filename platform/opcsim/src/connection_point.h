@@ -18,12 +18,10 @@ namespace opcsim {
 class ConnectionPoint final : public IConnectionPoint, private Tracked {
 public:
     // interfaceName names the sink interface in counters and forced results ("Advise:<name>").
-    static ConnectionPoint* Create(std::shared_ptr<Stats> stats,
-                                   std::shared_ptr<const ServerConfig> config,
-                                   IConnectionPointContainer* container, REFIID iid,
-                                   const std::wstring& interfaceName,
-                                   std::shared_ptr<SinkList> sinks,
-                                   std::function<void(DWORD)> onAdvise = nullptr);
+    static ConnectionPoint*
+    Create(std::shared_ptr<Stats> stats, std::shared_ptr<const ServerConfig> config,
+           IConnectionPointContainer* container, REFIID iid, const std::wstring& interfaceName,
+           std::shared_ptr<SinkList> sinks, std::function<void(DWORD)> onAdvise = nullptr);
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override;

@@ -24,11 +24,17 @@ HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
     return opcsim::CreateClassFactory(config, true, riid, object);
 }
 
-HRESULT WINAPI DllCanUnloadNow() { return opcsim::ModuleLockCount() == 0 ? S_OK : S_FALSE; }
+HRESULT WINAPI DllCanUnloadNow() {
+    return opcsim::ModuleLockCount() == 0 ? S_OK : S_FALSE;
+}
 
 // The simulated classes are registered per test set with opcsim-register.exe; the DLL itself
 // has nothing of its own to register.
-HRESULT WINAPI DllRegisterServer() { return S_OK; }
-HRESULT WINAPI DllUnregisterServer() { return S_OK; }
+HRESULT WINAPI DllRegisterServer() {
+    return S_OK;
+}
+HRESULT WINAPI DllUnregisterServer() {
+    return S_OK;
+}
 
 } // extern "C"

@@ -11,7 +11,8 @@ EnumString* EnumString::Create(std::shared_ptr<Stats> stats,
 EnumString::EnumString(std::shared_ptr<Stats> stats,
                        std::shared_ptr<const std::vector<std::wstring>> names,
                        std::shared_ptr<const ServerConfig> config)
-    : Tracked(std::move(stats), L"EnumString"), names_(std::move(names)), config_(std::move(config)) {}
+    : Tracked(std::move(stats), L"EnumString"), names_(std::move(names)),
+      config_(std::move(config)) {}
 
 STDMETHODIMP EnumString::QueryInterface(REFIID riid, void** object) {
     if (!object)

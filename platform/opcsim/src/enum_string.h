@@ -30,8 +30,8 @@ public:
     STDMETHODIMP Clone(IEnumString** copy) override;
 
 private:
-    EnumString(std::shared_ptr<Stats> stats,
-               std::shared_ptr<const std::vector<std::wstring>> names, std::shared_ptr<const ServerConfig> config);
+    EnumString(std::shared_ptr<Stats> stats, std::shared_ptr<const std::vector<std::wstring>> names,
+               std::shared_ptr<const ServerConfig> config);
 
     std::shared_ptr<const std::vector<std::wstring>> names_;
     std::shared_ptr<const ServerConfig> config_;

@@ -5,7 +5,9 @@
 namespace opcsim {
 namespace {
 
-wchar_t Fold(wchar_t c) { return static_cast<wchar_t>(std::towupper(c)); }
+wchar_t Fold(wchar_t c) {
+    return static_cast<wchar_t>(std::towupper(c));
+}
 
 // Matches one set "[...]" at pattern[p] (just after '[') against c; sets p past the ']'.
 // A set without its closing ']' is taken as the literal character '['.

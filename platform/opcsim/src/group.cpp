@@ -41,8 +41,8 @@ Group::Group(std::shared_ptr<Stats> stats, std::shared_ptr<const ServerConfig> c
       serverHandle_(state.serverHandle), state_(state) {
     callbacks_ = std::make_shared<SinkList>(IID_IOPCDataCallback, config_->OwnThreads(), stats_,
                                             L"IOPCDataCallback");
-    streams_ = std::make_shared<SinkList>(IID_IAdviseSink, config_->OwnThreads(), stats_,
-                                          L"IAdviseSink");
+    streams_ =
+        std::make_shared<SinkList>(IID_IAdviseSink, config_->OwnThreads(), stats_, L"IAdviseSink");
 }
 
 Group::~Group() {
@@ -96,9 +96,8 @@ STDMETHODIMP Group::GetState(DWORD* updateRate, BOOL* active, LPWSTR* name, LONG
     });
 }
 
-STDMETHODIMP Group::SetState(DWORD* requestedRate, DWORD* revisedRate, BOOL* active,
-                             LONG* timeBias, FLOAT* deadband, DWORD* lcid,
-                             OPCHANDLE* clientGroup) {
+STDMETHODIMP Group::SetState(DWORD* requestedRate, DWORD* revisedRate, BOOL* active, LONG* timeBias,
+                             FLOAT* deadband, DWORD* lcid, OPCHANDLE* clientGroup) {
     stats_->Count(L"IOPCGroupStateMgt::SetState");
     if (!revisedRate)
         return E_POINTER;
@@ -154,8 +153,7 @@ STDMETHODIMP Group::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
         if (!point)
             return E_POINTER;
         *point = nullptr;
-        if (!IsEqualIID(riid, IID_IOPCDataCallback) ||
-            config_->faults.Lacks(L"IOPCDataCallback"))
+        if (!IsEqualIID(riid, IID_IOPCDataCallback) || config_->faults.Lacks(L"IOPCDataCallback"))
             return CONNECT_E_NOCONNECTION;
         const HRESULT forced = config_->faults.Forced(L"FindConnectionPoint:IOPCDataCallback");
         if (FAILED(forced))
@@ -185,8 +183,7 @@ STDMETHODIMP Group::QueryGetData(FORMATETC* format) {
     stats_->Count(L"IDataObject::QueryGetData");
     if (!format)
         return E_POINTER;
-    return FormatName(format->cfFormat) && (format->tymed & TYMED_HGLOBAL) ? S_OK
-                                                                            : DV_E_FORMATETC;
+    return FormatName(format->cfFormat) && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
 }
 
 STDMETHODIMP Group::GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) {
@@ -208,8 +205,7 @@ STDMETHODIMP Group::EnumFormatEtc(DWORD, IEnumFORMATETC** formats) {
     return E_NOTIMPL;
 }
 
-STDMETHODIMP Group::DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink,
-                            DWORD* connection) {
+STDMETHODIMP Group::DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink, DWORD* connection) {
     stats_->Count(L"IDataObject::DAdvise");
     return Guarded([&]() -> HRESULT {
         if (!connection)

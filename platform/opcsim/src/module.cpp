@@ -8,15 +8,21 @@ volatile LONG g_locks = 0;
 void (*volatile g_idle)() = nullptr;
 } // namespace
 
-void ModuleLock() { InterlockedIncrement(&g_locks); }
+void ModuleLock() {
+    InterlockedIncrement(&g_locks);
+}
 
 void ModuleUnlock() {
     if (InterlockedDecrement(&g_locks) == 0 && g_idle)
         g_idle();
 }
 
-long ModuleLockCount() { return g_locks; }
+long ModuleLockCount() {
+    return g_locks;
+}
 
-void SetModuleIdleCallback(void (*callback)()) { g_idle = callback; }
+void SetModuleIdleCallback(void (*callback)()) {
+    g_idle = callback;
+}
 
 } // namespace opcsim

@@ -17,8 +17,8 @@
 #include "network_tree.h"
 #include "opcsimctl.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>

@@ -13,11 +13,12 @@ const wchar_t kInvalidClsidText[] = L"{not-a-class-id}";
 bool SetString(HKEY root, const std::wstring& path, const wchar_t* name,
                const std::wstring& value) {
     HKEY key;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         return false;
-    const LONG rc = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    const LONG rc =
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     return rc == ERROR_SUCCESS;
 }
@@ -63,8 +64,8 @@ bool WriteMulti(HKEY root, const std::wstring& path, const wchar_t* name,
         joined += value + L'\0';
     joined += L'\0';
     HKEY key;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         return false;
     const LONG rc =
         RegSetValueExW(key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(joined.data()),
@@ -176,7 +177,9 @@ bool RegisterWorld(const World& world, const std::wstring& worldFile, const Bina
     return ok;
 }
 
-void UnregisterWorld(const std::wstring& worldFile) { RemoveWorldKeys(WorldKey(worldFile)); }
+void UnregisterWorld(const std::wstring& worldFile) {
+    RemoveWorldKeys(WorldKey(worldFile));
+}
 
 void UnregisterAllWorlds() {
     for (const std::wstring& key : WorldKeys())

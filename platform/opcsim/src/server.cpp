@@ -69,29 +69,40 @@ DWORD WINAPI ShutdownThread(void* parameter) {
 
 const wchar_t* StandardText(HRESULT error) {
     switch (error) {
-    case OPC_E_INVALIDHANDLE: return L"The value of the handle is invalid.";
+    case OPC_E_INVALIDHANDLE:
+        return L"The value of the handle is invalid.";
     case OPC_E_BADTYPE:
         return L"The server cannot convert the data between the requested data type and the "
                L"canonical data type.";
-    case OPC_E_PUBLIC: return L"The requested operation cannot be done on a public group.";
-    case OPC_E_BADRIGHTS: return L"The item's access rights do not allow the operation.";
+    case OPC_E_PUBLIC:
+        return L"The requested operation cannot be done on a public group.";
+    case OPC_E_BADRIGHTS:
+        return L"The item's access rights do not allow the operation.";
     case OPC_E_UNKNOWNITEMID:
         return L"The item is no longer available in the server address space.";
     case OPC_E_INVALIDITEMID:
         return L"The item definition does not conform to the server's syntax.";
-    case OPC_E_INVALIDFILTER: return L"The filter string is not valid.";
-    case OPC_E_UNKNOWNPATH: return L"The item's access path is not known to the server.";
-    case OPC_E_RANGE: return L"The value was out of range.";
-    case OPC_E_DUPLICATENAME: return L"Duplicate name not allowed.";
+    case OPC_E_INVALIDFILTER:
+        return L"The filter string is not valid.";
+    case OPC_E_UNKNOWNPATH:
+        return L"The item's access path is not known to the server.";
+    case OPC_E_RANGE:
+        return L"The value was out of range.";
+    case OPC_E_DUPLICATENAME:
+        return L"Duplicate name not allowed.";
     case OPC_S_UNSUPPORTEDRATE:
         return L"The server does not support the requested data rate but will use the closest "
                L"available rate.";
-    case OPC_S_CLAMP: return L"A value passed to write was accepted but the output was clamped.";
+    case OPC_S_CLAMP:
+        return L"A value passed to write was accepted but the output was clamped.";
     case OPC_S_INUSE:
         return L"The operation cannot be completed because the object still has references.";
-    case OPC_E_INVALIDCONFIGFILE: return L"The server's configuration file is an invalid format.";
-    case OPC_E_NOTFOUND: return L"The requested object was not found.";
-    default: return nullptr;
+    case OPC_E_INVALIDCONFIGFILE:
+        return L"The server's configuration file is an invalid format.";
+    case OPC_E_NOTFOUND:
+        return L"The requested object was not found.";
+    default:
+        return nullptr;
     }
 }
 
@@ -155,10 +166,9 @@ STDMETHODIMP Server::QueryInterface(REFIID riid, void** object) {
 
 // ---------------------------------------------------------------- IOPCServer
 
-STDMETHODIMP Server::AddGroup(LPCWSTR name, BOOL active, DWORD requestedRate,
-                              OPCHANDLE clientGroup, LONG* timeBias, FLOAT* deadband, DWORD lcid,
-                              OPCHANDLE* serverGroup, DWORD* revisedRate, REFIID riid,
-                              LPUNKNOWN* group) {
+STDMETHODIMP Server::AddGroup(LPCWSTR name, BOOL active, DWORD requestedRate, OPCHANDLE clientGroup,
+                              LONG* timeBias, FLOAT* deadband, DWORD lcid, OPCHANDLE* serverGroup,
+                              DWORD* revisedRate, REFIID riid, LPUNKNOWN* group) {
     stats_->Count(L"IOPCServer::AddGroup");
     return Guarded([&]() -> HRESULT {
         if (group)
@@ -536,7 +546,9 @@ void Server::ScheduleShutdown() {
 
 // ---------------------------------------------------------------- IOpcSimControl
 
-STDMETHODIMP Server::GetStats(IOpcSimStats** stats) { return CreateStatsObject(stats_, stats); }
+STDMETHODIMP Server::GetStats(IOpcSimStats** stats) {
+    return CreateStatsObject(stats_, stats);
+}
 
 void Server::SendShutdown(const std::wstring& reason) {
     DeliverShutdown(*shutdownSinks_, reason, stats_.get());

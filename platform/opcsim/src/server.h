@@ -61,8 +61,8 @@ public:
     // IOpcSimControl
     STDMETHODIMP GetStats(IOpcSimStats** stats) override;
     STDMETHODIMP RequestShutdown(LPCWSTR reason, BOOL allOfClass) override;
-    STDMETHODIMP SendDataChange(DWORD count, OPCHANDLE* handles, VARIANT* values,
-                                WORD* qualities, HRESULT* errors) override;
+    STDMETHODIMP SendDataChange(DWORD count, OPCHANDLE* handles, VARIANT* values, WORD* qualities,
+                                HRESULT* errors) override;
     STDMETHODIMP SendWriteComplete(DWORD count, OPCHANDLE* handles, HRESULT* errors) override;
 
 private:

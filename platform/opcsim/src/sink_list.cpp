@@ -25,9 +25,13 @@ DWORD WINAPI Worker(void* parameter) {
     if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
         if (IGlobalInterfaceTable* table = GlobalTable()) {
             for (const SinkEntry& entry : job->entries) {
-                IUnknown* sink = nullptr;
-                if (SUCCEEDED(table->GetInterfaceFromGlobal(entry.globalCookie, job->iid,
-                                                            reinterpret_cast<void**>(&sink)))) {
+                IUnknown* sink = entry.direct; // valid in the multithreaded apartment
+                if (sink)
+                    sink->AddRef();
+                else if (FAILED(table->GetInterfaceFromGlobal(entry.globalCookie, job->iid,
+                                                              reinterpret_cast<void**>(&sink))))
+                    sink = nullptr;
+                if (sink) {
                     try {
                         (*job->fn)(sink, entry);
                     } catch (...) {
@@ -56,7 +60,9 @@ void WaitPumping(HANDLE handle) {
 SinkList::SinkList(REFIID iid, bool ownThreads, std::shared_ptr<Stats> stats, std::wstring what)
     : iid_(iid), ownThreads_(ownThreads), stats_(std::move(stats)), what_(std::move(what)) {}
 
-SinkList::~SinkList() { Clear(); }
+SinkList::~SinkList() {
+    Clear();
+}
 
 HRESULT SinkList::Add(IUnknown* sink, CLIPFORMAT format, DWORD* cookie) {
     if (!sink || !cookie)
@@ -67,10 +73,15 @@ HRESULT SinkList::Add(IUnknown* sink, CLIPFORMAT format, DWORD* cookie) {
     IUnknown* typed = nullptr;
     if (FAILED(sink->QueryInterface(iid_, reinterpret_cast<void**>(&typed))) || !typed)
         return CONNECT_E_CANNOTCONNECT;
-    if (ownThreads_) {
+    // A sink received in the multithreaded apartment can be called from any of its threads;
+    // one received in a single-threaded apartment only through the global interface table.
+    APTTYPE type = APTTYPE_STA;
+    APTTYPEQUALIFIER qualifier;
+    const bool inMta = SUCCEEDED(CoGetApartmentType(&type, &qualifier)) && type == APTTYPE_MTA;
+    if (ownThreads_ && !inMta) {
         IGlobalInterfaceTable* table = GlobalTable();
-        HRESULT hr = table ? table->RegisterInterfaceInGlobal(typed, iid_, &entry.globalCookie)
-                           : E_FAIL;
+        HRESULT hr =
+            table ? table->RegisterInterfaceInGlobal(typed, iid_, &entry.globalCookie) : E_FAIL;
         if (table)
             table->Release();
         typed->Release();
@@ -158,10 +169,13 @@ void SinkList::Deliver(const Call& fn, DWORD onlyCookie) {
     }
     WorkerJob job{iid_, entries, &fn};
     HANDLE thread = CreateThread(nullptr, 0, Worker, &job, 0, nullptr);
-    if (!thread)
-        return;
-    WaitPumping(thread);
-    CloseHandle(thread);
+    if (thread) {
+        WaitPumping(thread);
+        CloseHandle(thread);
+    }
+    for (SinkEntry& entry : entries)
+        if (entry.direct)
+            entry.direct->Release();
 }
 
 } // namespace opcsim

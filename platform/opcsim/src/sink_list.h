@@ -1,14 +1,15 @@
 // The client sinks subscribed at one connection point or data object, and their delivery.
 // A server bound to its apartment calls them directly on the calling thread. A server with
-// threads of its own ("Both", "Free") keeps each sink in the global interface table, which
-// marshals it, and calls it from a worker thread; that needs the sink's proxy/stub, without
-// which the subscription fails with CONNECT_E_CANNOTCONNECT as on Windows.
+// threads of its own ("Both", "Free") calls them from a worker thread of the multithreaded
+// apartment: a sink that arrived in a single-threaded apartment goes through the global
+// interface table, which marshals it; that needs the sink's proxy/stub, without which the
+// subscription fails with CONNECT_E_CANNOTCONNECT as on Windows.
 #pragma once
 
 #include "stats.h"
 
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <functional>
 #include <memory>
@@ -20,7 +21,7 @@ namespace opcsim {
 
 struct SinkEntry {
     DWORD cookie = 0;
-    IUnknown* direct = nullptr; // one reference, held for direct calls
+    IUnknown* direct = nullptr; // one reference, when the sink is called without the table
     DWORD globalCookie = 0;     // the sink in the global interface table
     CLIPFORMAT format = 0;      // DAdvise: the stream format subscribed
 };

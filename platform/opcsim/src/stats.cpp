@@ -69,8 +69,8 @@ std::wstring Stats::Report() const {
     std::lock_guard<std::mutex> lock(mutex_);
     std::wostringstream out;
     out << L"server " << serverName_ << L"\n";
-    out << L"outstanding objects=" << objects << L" references=" << references
-        << L" sinks=" << sinks << L"\n";
+    out << L"outstanding objects=" << objects << L" references=" << references << L" sinks="
+        << sinks << L"\n";
     for (const auto& entry : objects_)
         out << L"object " << entry.second.name << L" references=" << entry.second.references
             << L"\n";

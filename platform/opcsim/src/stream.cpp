@@ -116,7 +116,8 @@ HGLOBAL BuildWriteCompleteStream(DWORD clientGroup, DWORD transaction,
 }
 
 CLIPFORMAT DataFormat() {
-    static const CLIPFORMAT id = static_cast<CLIPFORMAT>(RegisterClipboardFormatA(OPCSTMFORMATDATA));
+    static const CLIPFORMAT id =
+        static_cast<CLIPFORMAT>(RegisterClipboardFormatA(OPCSTMFORMATDATA));
     return id;
 }
 

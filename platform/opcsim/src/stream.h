@@ -3,9 +3,9 @@
 // "OPCSTMFORMATWRITECOMPLETE" (OPCGROUPHEADERWRITE, OPCITEMHEADERWRITE per item).
 #pragma once
 
-#include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include <vector>
 

@@ -5,8 +5,8 @@
 #include "module.h"
 #include "stats.h"
 
-#include <windows.h>
 #include <ole2.h>
+#include <windows.h>
 
 #include <memory>
 #include <new>
