@@ -1,6 +1,9 @@
 // What a world file puts into the registry, and the server browser that reads it.
 #include "com_helpers.h"
 
+#include "config.h"
+#include "registration.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -133,6 +136,69 @@ TEST(ServerBrowserTest, GivesClassDetailsAndClassIds) {
     ASSERT_EQ(S_OK, list->CLSIDFromProgID(L"OpcSim.Test.Tree", &found));
     EXPECT_TRUE(IsEqualCLSID(clsid, found));
     EXPECT_EQ(CO_E_CLASSSTRING, list->CLSIDFromProgID(L"No.Such.Server", &found));
+}
+
+} // namespace
+} // namespace opctest
+
+namespace opctest {
+namespace {
+
+std::wstring WriteWorld(const wchar_t* name, const char* vendor) {
+    wchar_t directory[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, directory);
+    const std::wstring file =
+        std::wstring(directory) + name + std::to_wstring(GetCurrentProcessId()) + L".json";
+    const std::string text =
+        std::string(R"({"servers": [{"progId": "OpcSim.Test.Rewired", "activation": "local",
+            "clsid": "{3D8E0C5A-7B41-4C2E-9F0A-6B5D2C1E8F47}", "vendor": ")") +
+        vendor + R"(", "space": [{"item": "x"}]}]})";
+    FILE* out = _wfopen(file.c_str(), L"wb");
+    if (out) {
+        fwrite(text.data(), 1, text.size(), out);
+        fclose(out);
+    }
+    return file;
+}
+
+std::wstring VendorOfNewServer() {
+    ComPtr<IOPCServer> server;
+    if (FAILED(CreateServer(L"OpcSim.Test.Rewired", IID_PPV_ARGS(&server))))
+        return L"(not created)";
+    OPCSERVERSTATUS* status = nullptr;
+    if (FAILED(server->GetStatus(&status)) || !status)
+        return L"(no status)";
+    std::wstring vendor = status->szVendorInfo ? status->szVendorInfo : L"";
+    CoTaskMemFree(status->szVendorInfo);
+    CoTaskMemFree(status);
+    return vendor;
+}
+
+// A local server that lingers after its last client must not serve a world registered after
+// it started: the class is withdrawn and the next activation reads the new file.
+TEST(RegistrationTest, ReRegisteringAClassReachesTheNewWorld) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring bin = path;
+    bin.erase(bin.find_last_of(L"\\/") + 1);
+    const opcsim::Binaries binaries{bin + L"opcsim.dll", bin + L"opcsimsrv.exe"};
+    const std::wstring first = WriteWorld(L"rewired-one-", "one");
+    const std::wstring second = WriteWorld(L"rewired-two-", "two");
+    std::string error;
+    auto world = opcsim::LoadWorldFile(first, error);
+    ASSERT_TRUE(world) << error;
+    ASSERT_TRUE(opcsim::RegisterWorld(*world, first, binaries, error)) << error;
+    EXPECT_EQ(L"one", VendorOfNewServer());
+    world = opcsim::LoadWorldFile(second, error);
+    ASSERT_TRUE(world) << error;
+    ASSERT_TRUE(opcsim::RegisterWorld(*world, second, binaries, error)) << error;
+    EXPECT_EQ(L"two", VendorOfNewServer());
+    opcsim::UnregisterWorld(first);
+    opcsim::UnregisterWorld(second);
+    DeleteFileW(first.c_str());
+    DeleteFileW(second.c_str());
+    CLSID clsid;
+    EXPECT_FALSE(SUCCEEDED(CLSIDFromProgID(L"OpcSim.Test.Rewired", &clsid))) << "removed";
 }
 
 } // namespace

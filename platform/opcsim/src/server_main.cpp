@@ -6,7 +6,6 @@
 // activation starts a server that reads the new world.
 #include "class_factory.h"
 #include "module.h"
-#include "registration.h"
 #include "world_cache.h"
 
 #include <shellapi.h>
@@ -61,6 +60,17 @@ void Withdraw(Served& served) {
     if (served.changed)
         CloseHandle(served.changed);
     served.changed = nullptr;
+}
+
+// Whether the class is still registered to start this program on this world file.
+bool StillOurs(const CLSID& clsid, const std::wstring& file) {
+    wchar_t command[2048] = {};
+    DWORD size = sizeof command - sizeof(wchar_t);
+    const std::wstring key = L"CLSID\\" + opcsim::GuidText(clsid) + L"\\LocalServer32";
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, command,
+                     &size) != ERROR_SUCCESS)
+        return false;
+    return std::wstring(command).find(L"\"" + file + L"\"") != std::wstring::npos;
 }
 
 bool AnyServed(const std::vector<Served>& served) {
@@ -121,7 +131,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
             for (Served& one : served) {
                 if (one.changed != fired)
                     continue;
-                if (opcsim::RegisteredWorldFile(one.clsid) == file)
+                if (StillOurs(one.clsid, file))
                     Watch(one);
                 else
                     Withdraw(one);
