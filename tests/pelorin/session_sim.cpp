@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "class_factory.h"
-#include "config.h"
 #include "fw/resources.h"
 
 using Microsoft::WRL::ComPtr;
@@ -32,89 +30,56 @@ private:
 const ::testing::Environment* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new SessionEnvironment);
 
-bool SetKey(const std::wstring& path, const std::wstring& value) {
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
+std::wstring BinDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring bin = path;
+    return bin.erase(bin.find_last_of(L"\\/") + 1);
+}
+
+// Runs the simulator's registration tool and waits for it; true when it succeeded.
+bool RunRegister(const std::wstring& arguments) {
+    std::wstring command = L"\"" + BinDirectory() + L"opcsim-register.exe\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &process))
         return false;
-    const LONG rc =
-        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code == 0;
 }
 
 } // namespace
 
+// A world file of this test program, registered with the simulator's tool for as long as the
+// object lives (several worlds may be registered at once, so parallel tests do not collide).
 class SimulatedWorld {
 public:
     explicit SimulatedWorld(const std::string& json) {
-        auto world = opcsim::ParseWorld(json, error_);
-        if (!world)
-            return;
-        for (const auto& server : world->servers) {
-            if (server->activation == opcsim::Activation::InProcess) {
-                ComPtr<IUnknown> factory;
-                DWORD cookie = 0;
-                if (FAILED(opcsim::CreateClassFactory(
-                        server, false, IID_IUnknown,
-                        reinterpret_cast<void**>(factory.GetAddressOf()))) ||
-                    FAILED(CoRegisterClassObject(server->clsid, factory.Get(), CLSCTX_INPROC_SERVER,
-                                                 REGCLS_MULTIPLEUSE, &cookie))) {
-                    error_ = "cannot register the class object";
-                    return;
-                }
-                cookies_.push_back(cookie);
-            } else if (!RegisterLocal(*server, json)) {
-                return;
-            }
-        }
-        ready_ = true;
+        static int serial = 0;
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        file_ = std::wstring(temp) + L"session-world-" + std::to_wstring(GetCurrentProcessId()) +
+                L"-" + std::to_wstring(++serial) + L".json";
+        FILE* out = _wfopen(file_.c_str(), L"wb");
+        const bool written = out && std::fwrite(json.data(), 1, json.size(), out) == json.size();
+        if (out)
+            std::fclose(out);
+        ready_ = written && RunRegister(L"servers \"" + file_ + L"\"");
     }
     ~SimulatedWorld() {
-        for (DWORD cookie : cookies_)
-            CoRevokeClassObject(cookie);
-        for (const std::wstring& key : keys_)
-            RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
-        if (!file_.empty())
-            DeleteFileW(file_.c_str());
+        RunRegister(L"servers \"" + file_ + L"\" /unregister");
+        DeleteFileW(file_.c_str());
     }
     bool Ready() const { return ready_; }
-    const std::string& Error() const { return error_; }
 
 private:
-    // COM starts the simulator's EXE with the world's file, as its registration would.
-    bool RegisterLocal(const opcsim::ServerConfig& server, const std::string& json) {
-        wchar_t path[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, path);
-        file_ = std::wstring(path) + L"session-world-" + std::to_wstring(GetCurrentProcessId()) +
-                L".json";
-        FILE* out = _wfopen(file_.c_str(), L"wb");
-        if (!out || std::fwrite(json.data(), 1, json.size(), out) != json.size()) {
-            if (out)
-                std::fclose(out);
-            error_ = "cannot write the world file";
-            return false;
-        }
-        std::fclose(out);
-        GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring bin = path;
-        bin.erase(bin.find_last_of(L"\\/") + 1);
-        const std::wstring key = L"CLSID\\" + opcsim::GuidText(server.clsid);
-        keys_.push_back(key);
-        if (!SetKey(key, server.name) ||
-            !SetKey(key + L"\\LocalServer32",
-                    L"\"" + bin + L"opcsimsrv.exe\" /config \"" + file_ + L"\"")) {
-            error_ = "cannot write the class keys";
-            return false;
-        }
-        return true;
-    }
-
     bool ready_ = false;
-    std::string error_;
-    std::vector<DWORD> cookies_;
-    std::vector<std::wstring> keys_;
     std::wstring file_;
 };
 
@@ -182,7 +147,7 @@ void SessionTest::Serve(const std::string& extra, const std::string& activation,
         "\", \"activation\": \"" + activation +
         "\", \"space\": [{\"item\": \"Heartbeat\", \"type\": \"I4\"}]" +
         (extra.empty() ? "" : ", " + extra) + "}]}");
-    ASSERT_TRUE(world_->Ready()) << world_->Error();
+    ASSERT_TRUE(world_->Ready()) << "opcsim-register could not register the world";
     CLSID clsid;
     const std::wstring text(kClsid, kClsid + sizeof kClsid - 1);
     ASSERT_EQ(S_OK, CLSIDFromString(text.c_str(), &clsid));

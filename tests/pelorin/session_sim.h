@@ -1,8 +1,6 @@
-// A session under test against a simulated OPC server (the simulator's JSON world): in-process
-// servers are served by class objects registered in this process only, local servers by the
-// simulator's EXE under class keys of their own, so no test touches another test's servers.
-// The session's reports are collected instead of shown, and after the session is gone the
-// server's statistics tell what it still holds.
+// A session under test against a simulated OPC server, from a world file of its own registered
+// with the simulator's tool. The session's reports are collected instead of shown, and after the
+// session is gone the server's statistics tell what it still holds.
 #pragma once
 
 #include <gtest/gtest.h>
