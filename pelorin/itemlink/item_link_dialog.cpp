@@ -13,9 +13,10 @@ ItemLinkDialog::ItemLinkDialog(HWND parent)
     : fw::Dialog(IDD_ITEM_LINK, parent), session_(StreamClipboardFormats()) {}
 
 ItemLinkDialog::~ItemLinkDialog() {
-    // Module lock, a connection still open, then the sinks; what the dialog holds of the
-    // server's (the browse interface) goes before the group and the server themselves.
+    // The module lock, a connection still open, then the sinks.
     session_.Close();
+    // Whatever else the dialog holds of the server (the browse interface) is released here,
+    // before the last references to the group and the server.
     session_.ReleaseInterfaces();
 }
 
