@@ -131,6 +131,11 @@ register_components() {
         esac
     done
     if [ -x "$ROOT/scripts/register-extra" ]; then "$ROOT/scripts/register-extra"; fi
+    # The default world: the server browser, no simulated servers, no network provider.
+    if [ -e "$BIN/opcsim-register.exe" ]; then
+        wine "$BIN/opcsim-register.exe" reset </dev/null >/dev/null 2>&1 ||
+            log "opcsim-register reset failed"
+    fi
 }
 
 setup() {
@@ -157,5 +162,39 @@ stop_wine_session() {
 # ---------------------------------------------------------------- scenario worlds
 # A scenario may declare the world it needs at its top (simulated servers, network, server
 # browser); these hooks register it before the host starts and remove it afterwards.
-scenario_world_up() { return 0; }
-scenario_world_down() { return 0; }
+#   given servers "<file>"    simulated OPC servers of a JSON world file (platform/opcsim)
+#   given network "<file>"    a network tree for the network provider
+#   given browser on|off      the OPC server browser registered or not
+# Paths are relative to the scenario file. Without these lines the prefix has the browser, no
+# simulated servers and no network provider.
+opcsim_register() {
+    wine "$BIN/opcsim-register.exe" "$@" </dev/null >>"$WORLD_LOG" 2>&1
+}
+
+scenario_world_up() {
+    local scn=$1 dir=$2 kind value path
+    WORLD_LOG=$dir/world.log
+    : >"$WORLD_LOG"
+    while read -r kind value; do
+        value=${value%$'\r'}
+        case "$kind" in
+            servers | network)
+                path=${value#\"}; path=${path%\"}
+                [[ "$path" = /* ]] || path=$(dirname "$scn")/$path
+                if [ ! -e "$path" ]; then
+                    echo "given $kind: no file $path" >>"$WORLD_LOG"
+                    return 1
+                fi
+                opcsim_register "$kind" "$(realpath "$path")" || return 1 ;;
+            browser)
+                opcsim_register browser "$value" || return 1 ;;
+        esac
+    done < <(sed -nE 's/^[[:space:]]*given[[:space:]]+(servers|network|browser)[[:space:]]+(.*[^[:space:]])[[:space:]]*$/\1 \2/p' "$scn")
+    return 0
+}
+
+scenario_world_down() {
+    [ -e "$BIN/opcsim-register.exe" ] || return 0
+    WORLD_LOG=$2/world.log
+    opcsim_register reset || true
+}

@@ -118,7 +118,11 @@ void ServerConfigDialog::OnNodeDropDown() {
     if (nodeListFilled_)
         return;
     fw::WaitCursor wait;
+    // Filling the list must not replace what the engineer typed, which the node value does not
+    // hold until the next read of the controls.
+    const fw::String typed = GetItemText(IDC_NODE);
     EnumerateNetworkNodes(nullptr);
+    SetWindowTextA(Item(IDC_NODE), typed.c_str());
     nodeListFilled_ = true;
 }
 

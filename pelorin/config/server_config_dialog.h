@@ -51,6 +51,7 @@ private:
     void OnBack();
 
     void RefreshServerList(CategoryChange change);
+    int BrowserFallback(const char* node);
     void ClearServerList();
 
     DeviceRecord* record_;

@@ -4,18 +4,25 @@
 #include <objbase.h>
 #include <winnetwk.h>
 
+#include <wrl/client.h>
+
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "config/server_config_dialog.h"
 #include "fw/app.h"
 #include "fw/string.h"
+#include "opcda.h"
 #include "resources/resource.h"
 
 namespace pelorin {
 namespace {
 
 constexpr DWORD kNetworkBufferBytes = 16384;
+constexpr ULONG kClassesPerStep = 100;
+constexpr DWORD kBrowserContexts =
+    CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 constexpr DWORD kRegistryBufferBytes = 256;
 
 // Closes a registry key on every path.
@@ -89,11 +96,71 @@ bool ServerConfigDialog::EnumerateNetworkNodes(const void* container) {
 }
 
 int ServerConfigDialog::EnumerateBrowserServers(const char* node) {
-    (void)node;
     fw::WaitCursor wait;
     ClearServerList();
-    // The server browser is asked here once its interface declarations are part of the build;
-    // until then the registry listing is the only source.
+    const bool named = node && *node;
+    std::wstring computer = named ? fw::ToWide(node) : std::wstring();
+    COSERVERINFO serverInfo = {};
+    serverInfo.pwszName = named ? &computer[0] : nullptr;
+    MULTI_QI query = {&IID_IOPCServerList, nullptr, S_OK};
+    const HRESULT created = CoCreateInstanceEx(CLSID_OpcServerList, nullptr, kBrowserContexts,
+                                               named ? &serverInfo : nullptr, 1, &query);
+    Microsoft::WRL::ComPtr<IOPCServerList> browser;
+    if (SUCCEEDED(created) && SUCCEEDED(query.hr) && query.pItf)
+        browser.Attach(static_cast<IOPCServerList*>(query.pItf));
+    else if (query.pItf)
+        query.pItf->Release();
+
+    if (!browser) {
+        std::string text;
+        if (!named)
+            text = "Error connecting to OPC 2.0 Server Browser.";
+        else if (created == REGDB_E_CLASSNOTREG)
+            text = "Please install the OPC 2.0 Components on " + std::string(node) + ".";
+        else
+            text = "Error connecting to OPC 2.0 Server Browser on " + std::string(node) + ".";
+        const HRESULT code = FAILED(created) ? created : FAILED(query.hr) ? query.hr : E_NOINTERFACE;
+        ReportComError(text.c_str(), code);
+        return BrowserFallback(node);
+    }
+
+    CATID category = category_;
+    Microsoft::WRL::ComPtr<IEnumGUID> classes;
+    const HRESULT enumerated =
+        browser->EnumClassesOfCategories(1, &category, 1, &category, classes.GetAddressOf());
+    if (FAILED(enumerated)) {
+        ReportComError("EnumClassesOfCategories failed:", enumerated);
+        return BrowserFallback(node);
+    }
+    if (!classes)
+        return 1;  // an answer without an enumerator lists nothing
+    for (;;) {
+        GUID batch[kClassesPerStep];
+        ULONG fetched = 0;
+        const HRESULT next = classes->Next(kClassesPerStep, batch, &fetched);
+        if (FAILED(next))
+            break;
+        if (fetched > kClassesPerStep)
+            fetched = kClassesPerStep;  // never trust a count beyond what we asked for
+        for (ULONG i = 0; i < fetched; ++i) {
+            LPOLESTR progId = nullptr, userType = nullptr;
+            if (FAILED(browser->GetClassDetails(batch[i], &progId, &userType)))
+                continue;
+            if (progId)
+                AddServerEntry(progId, batch[i]);
+            CoTaskMemFree(progId);
+            CoTaskMemFree(userType);
+        }
+        if (next != S_OK)
+            break;
+    }
+    return 1;
+}
+
+// Without a usable server browser, OPC 1.0 servers are still found in the class registry.
+int ServerConfigDialog::BrowserFallback(const char* node) {
+    if (IsEqualGUID(category_, kCatidOpcDaServer10))
+        return EnumerateRegistryServers(node);
     return 0;
 }
 
