@@ -1,5 +1,6 @@
 #include "fw/dialog.h"
 
+#include "dialog_controls.h"
 #include "fw/app.h"
 #include "fw/exchange.h"
 #include "fw/resources.h"
@@ -25,6 +26,12 @@ INT_PTR Dialog::DoModal() {
     auto* dialogTemplate = static_cast<LPCDLGTEMPLATEW>(LockResource(loaded));
     if (!dialogTemplate)
         return -1;
+    // COM controls named in the template are ours to create once the dialog manager made the
+    // rest (it knows no such window class).
+    controls_ =
+        DialogControls::Prepare(dialogTemplate, SizeofResource(found.module, found.resource));
+    if (controls_)
+        dialogTemplate = controls_->Template();
 
     // The owner is always a top-level window; it stays disabled while we run. Without a parent
     // the dialog goes over whatever the application shows last (the main window or the dialog
@@ -49,6 +56,7 @@ INT_PTR Dialog::DoModal() {
     if (!created) {
         if (reenableOwner)
             EnableWindow(owner, TRUE);
+        controls_.reset();
         return -1;
     }
     if (!ended_)
@@ -83,6 +91,7 @@ INT_PTR Dialog::DoModal() {
         DestroyWindow(window); // clears hwnd_ through WM_NCDESTROY
         hwnd_ = nullptr;
     }
+    controls_.reset();
     return result_;
 }
 
@@ -151,6 +160,10 @@ bool Dialog::PreTranslateMessage(MSG*) {
     return false;
 }
 
+const EventEntry* Dialog::GetEventTable() const {
+    return nullptr;
+}
+
 const CommandEntry* Dialog::GetCommandTable() const {
     return nullptr;
 }
@@ -188,11 +201,17 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
         SetPropW(hwnd, WindowPropertyName(), reinterpret_cast<HANDLE>(self));
+        if (self->controls_ && !self->controls_->Create(hwnd)) {
+            self->EndDialog(-1); // the dialog cannot work without its controls
+            return FALSE;
+        }
         return self->OnInitDialog();
     }
     self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
     if (!self)
         return FALSE;
+    if (message == WM_DESTROY && self->controls_)
+        self->controls_->Destroy(); // while the controls' windows still exist
     switch (message) {
     case WM_COMMAND:
         return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "fw/export.h"
 #include "fw/string.h"
 
@@ -11,6 +13,8 @@ namespace fw {
 
 class DataExchange;
 class Dialog;
+class DialogControls;
+struct EventEntry;
 
 using CommandHandler = void (Dialog::*)();
 
@@ -61,10 +65,13 @@ protected:
     // Called for every message of the modal loop before the dialog manager; true = handled.
     virtual bool PreTranslateMessage(MSG* message);
     virtual const CommandEntry* GetCommandTable() const;
+    // Events of the COM controls the template places (fw/events.h).
+    virtual const EventEntry* GetEventTable() const;
     // Messages other than WM_INITDIALOG and WM_COMMAND; set `handled` to consume one.
     virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
 
 private:
+    friend class DialogControls;
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     bool OnCommand(UINT id, UINT code);
 
@@ -73,6 +80,7 @@ private:
     HWND hwnd_ = nullptr;
     bool ended_ = false;
     INT_PTR result_ = -1;
+    std::unique_ptr<DialogControls> controls_; // the template's COM controls, while running
 };
 
 } // namespace fw
