@@ -9,8 +9,8 @@ namespace {
 
 class ClassFactory final : public IClassFactory {
 public:
-    ClassFactory(std::shared_ptr<const ServerConfig> config, bool holdsModule)
-        : config_(std::move(config)), holdsModule_(holdsModule) {
+    ClassFactory(ConfigResolver resolve, bool holdsModule)
+        : resolve_(std::move(resolve)), holdsModule_(holdsModule) {
         if (holdsModule_)
             ModuleLock();
     }
@@ -44,10 +44,13 @@ public:
         *object = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        if (FAILED(config_->faults.createResult))
-            return config_->faults.createResult;
         return Guarded([&]() -> HRESULT {
-            Server* server = Server::Create(config_);
+            std::shared_ptr<const ServerConfig> config = resolve_();
+            if (!config)
+                return CO_E_SERVER_STOPPING;
+            if (FAILED(config->faults.createResult))
+                return config->faults.createResult;
+            Server* server = Server::Create(config);
             server->AddRef();
             const HRESULT hr = server->QueryInterface(riid, object);
             server->Release();
@@ -68,7 +71,7 @@ private:
             ModuleUnlock();
     }
 
-    std::shared_ptr<const ServerConfig> config_;
+    ConfigResolver resolve_;
     const bool holdsModule_;
     LONG references_ = 0;
 };
@@ -77,11 +80,15 @@ private:
 
 HRESULT CreateClassFactory(std::shared_ptr<const ServerConfig> config, bool holdsModule,
                            REFIID riid, void** object) {
+    return CreateClassFactory([config]() { return config; }, holdsModule, riid, object);
+}
+
+HRESULT CreateClassFactory(ConfigResolver resolve, bool holdsModule, REFIID riid, void** object) {
     if (!object)
         return E_POINTER;
     *object = nullptr;
     return Guarded([&]() -> HRESULT {
-        auto* factory = new ClassFactory(std::move(config), holdsModule);
+        auto* factory = new ClassFactory(std::move(resolve), holdsModule);
         factory->AddRef();
         const HRESULT hr = factory->QueryInterface(riid, object);
         factory->Release();

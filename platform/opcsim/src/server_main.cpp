@@ -1,9 +1,9 @@
 // opcsimsrv.exe: the simulated servers registered with LocalServer32, i.e. across processes.
 // COM starts it as  opcsimsrv.exe /config <world.json> -Embedding ; it serves every local server
 // of that world. When the last object and lock are gone it lingers a moment (a client that
-// comes back at once finds it running) and then quits. A class whose registration changes
-// (another world registered, or the world removed) is withdrawn at once, so that the next
-// activation starts a server that reads the new world.
+// comes back at once finds it running) and then quits. Each object is made from the world
+// registered at that moment (the file is read again when it changed); a class that is no longer
+// registered as a local server of a world is withdrawn.
 #include "class_factory.h"
 #include "module.h"
 #include "world_cache.h"
@@ -45,9 +45,18 @@ struct Served {
     HANDLE changed = nullptr;
 };
 
-void Watch(Served& served) {
-    RegNotifyChangeKeyValue(served.key, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                            served.changed, TRUE);
+// (Re)opens the class key and watches it; a key deleted and written anew is a new key.
+bool Watch(Served& served) {
+    if (served.key)
+        RegCloseKey(served.key);
+    served.key = nullptr;
+    const std::wstring key = L"CLSID\\" + opcsim::GuidText(served.clsid);
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_NOTIFY | KEY_READ, &served.key) !=
+        ERROR_SUCCESS)
+        return false;
+    return RegNotifyChangeKeyValue(served.key, TRUE,
+                                   REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                   served.changed, TRUE) == ERROR_SUCCESS;
 }
 
 void Withdraw(Served& served) {
@@ -62,15 +71,39 @@ void Withdraw(Served& served) {
     served.changed = nullptr;
 }
 
-// Whether the class is still registered to start this program on this world file.
-bool StillOurs(const CLSID& clsid, const std::wstring& file) {
+// The world file the class's LocalServer32 command names now ("" when it names none).
+std::wstring RegisteredFile(const CLSID& clsid) {
     wchar_t command[2048] = {};
     DWORD size = sizeof command - sizeof(wchar_t);
     const std::wstring key = L"CLSID\\" + opcsim::GuidText(clsid) + L"\\LocalServer32";
     if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, command,
                      &size) != ERROR_SUCCESS)
-        return false;
-    return std::wstring(command).find(L"\"" + file + L"\"") != std::wstring::npos;
+        return std::wstring();
+    const std::wstring text = command;
+    const std::wstring option = L"/config \"";
+    const size_t start = text.find(option);
+    if (start == std::wstring::npos)
+        return std::wstring();
+    const size_t end = text.find(L'"', start + option.size());
+    if (end == std::wstring::npos)
+        return std::wstring();
+    return text.substr(start + option.size(), end - start - option.size());
+}
+
+// A server object is made from the world as registered at the moment of its creation: a client
+// that registered a changed world just before reaching a lingering server gets the new one.
+std::shared_ptr<const opcsim::ServerConfig> Resolve(const CLSID& clsid) {
+    const std::wstring file = RegisteredFile(clsid);
+    if (file.empty())
+        return nullptr;
+    std::string error;
+    auto world = opcsim::CachedWorld(file, error);
+    return world ? world->Find(clsid) : nullptr;
+}
+
+// Whether the class is still registered as a local server of a world that has it.
+bool StillServed(const CLSID& clsid) {
+    return Resolve(clsid) != nullptr;
 }
 
 bool AnyServed(const std::vector<Served>& served) {
@@ -101,14 +134,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
             continue;
         Served one;
         one.clsid = server->clsid;
-        const std::wstring key = L"CLSID\\" + opcsim::GuidText(server->clsid);
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_NOTIFY | KEY_READ, &one.key) !=
-            ERROR_SUCCESS)
-            continue;
         one.changed = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        Watch(one);
+        if (!one.changed || !Watch(one)) {
+            Withdraw(one);
+            continue;
+        }
         IUnknown* factory = nullptr;
-        if (SUCCEEDED(opcsim::CreateClassFactory(server, false, IID_IUnknown,
+        const CLSID clsid = server->clsid;
+        if (SUCCEEDED(opcsim::CreateClassFactory([clsid]() { return Resolve(clsid); }, false,
+                                                 IID_IUnknown,
                                                  reinterpret_cast<void**>(&factory)))) {
             CoRegisterClassObject(server->clsid, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
                                   &one.cookie);
@@ -131,9 +165,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
             for (Served& one : served) {
                 if (one.changed != fired)
                     continue;
-                if (StillOurs(one.clsid, file))
-                    Watch(one);
-                else
+                if (!StillServed(one.clsid) || !Watch(one))
                     Withdraw(one);
             }
             if (!AnyServed(served) && opcsim::ModuleLockCount() == 0)
