@@ -183,4 +183,12 @@ TEST(NetProviderTest, ReadsTreesAndRejectsBadOnes) {
     EXPECT_FALSE(netprovider::ParseTree(R"({"fail": "sometimes"})", error));
 }
 
+TEST(NetProviderTest, ReadsTheDemoNetwork) {
+    std::string error;
+    auto tree = netprovider::LoadTreeFile(DosPath(OPCSIM_SAMPLES "/network.json"), error);
+    ASSERT_TRUE(tree) << error;
+    ASSERT_EQ(2u, tree->top.children.size());
+    EXPECT_EQ(L"\\\\PLANT-OPC1", tree->top.children[0].children[0].remoteName);
+}
+
 } // namespace
