@@ -374,3 +374,43 @@ INSTANTIATE_TEST_SUITE_P(Simulated, GroupTest,
 
 } // namespace
 } // namespace opctest
+
+namespace opctest {
+namespace {
+
+// A client in another program (the host) is checked through the report file instead.
+TEST(ReportFileTest, TellsThatTheClientReleasedEverything) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring directory =
+        std::wstring(temp) + L"opcsim-report-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(directory.c_str(), nullptr);
+    const std::wstring file = directory + L"\\OpcSim.Test.Tree.txt";
+    DeleteFileW(file.c_str());
+    SetEnvironmentVariableW(L"OPCSIM_REPORT_DIR", directory.c_str());
+    {
+        ComPtr<IOPCServer> server;
+        ASSERT_EQ(S_OK, CreateServer(L"OpcSim.Test.Tree", IID_PPV_ARGS(&server)));
+        ComPtr<IUnknown> group;
+        OPCHANDLE handle = 0;
+        DWORD revised = 0;
+        ASSERT_EQ(S_OK, server->AddGroup(L"G", TRUE, 1000, 1, nullptr, nullptr, 0, &handle,
+                                         &revised, IID_IOPCGroupStateMgt, group.GetAddressOf()));
+    }
+    SetEnvironmentVariableW(L"OPCSIM_REPORT_DIR", nullptr);
+    FILE* in = _wfopen(file.c_str(), L"rb");
+    ASSERT_NE(nullptr, in);
+    char text[4096] = {};
+    fread(text, 1, sizeof text - 1, in);
+    fclose(in);
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(directory.c_str());
+    const std::string report = text;
+    EXPECT_NE(std::string::npos, report.find("report released")) << report;
+    EXPECT_NE(std::string::npos, report.find("outstanding objects=0 references=0 sinks=0"))
+        << report;
+    EXPECT_NE(std::string::npos, report.find("calls IOPCServer::AddGroup=1")) << report;
+}
+
+} // namespace
+} // namespace opctest

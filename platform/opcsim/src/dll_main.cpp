@@ -2,6 +2,7 @@
 // comes from the world file registered for it (see registration.h).
 #include "class_factory.h"
 #include "module.h"
+#include "stats.h"
 #include "world_cache.h"
 
 #include <windows.h>
@@ -11,6 +12,8 @@ extern "C" {
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
     if (reason == DLL_PROCESS_ATTACH)
         DisableThreadLibraryCalls(instance);
+    else if (reason == DLL_PROCESS_DETACH)
+        opcsim::Stats::WriteLeftoverReports();
     return TRUE;
 }
 

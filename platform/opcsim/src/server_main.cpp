@@ -6,6 +6,7 @@
 // registered as a local server of a world is withdrawn.
 #include "class_factory.h"
 #include "module.h"
+#include "stats.h"
 #include "world_cache.h"
 
 #include <shellapi.h>
@@ -192,6 +193,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         }
     }
     opcsim::SetModuleIdleCallback(nullptr);
+    opcsim::Stats::WriteLeftoverReports();
     for (Served& one : served)
         Withdraw(one);
     CoUninitialize();

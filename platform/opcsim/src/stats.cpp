@@ -1,8 +1,67 @@
 #include "stats.h"
 
+#include <windows.h>
+
+#include <cstdio>
+#include <set>
 #include <sstream>
 
 namespace opcsim {
+namespace {
+
+std::mutex g_allMutex;
+std::set<Stats*> g_all;
+
+std::wstring ReportDirectory() {
+    wchar_t directory[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"OPCSIM_REPORT_DIR", directory, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(directory) : std::wstring();
+}
+
+} // namespace
+
+Stats::Stats(std::wstring serverName) : serverName_(std::move(serverName)) {
+    std::lock_guard<std::mutex> lock(g_allMutex);
+    g_all.insert(this);
+}
+
+Stats::~Stats() {
+    std::lock_guard<std::mutex> lock(g_allMutex);
+    g_all.erase(this);
+}
+
+void Stats::WriteReport(const wchar_t* when) const {
+    const std::wstring directory = ReportDirectory();
+    if (directory.empty())
+        return;
+    std::wstring name = serverName_;
+    for (wchar_t& c : name)
+        if (wcschr(L"\\/:*?\"<>|", c))
+            c = L'_';
+    const std::wstring path = directory + L"\\" + name + L".txt";
+    FILE* file = _wfopen(path.c_str(), L"ab");
+    if (!file)
+        return;
+    const std::wstring text = L"report " + std::wstring(when) + L" process=" +
+                              std::to_wstring(GetCurrentProcessId()) + L"\n" + Report() + L"\n";
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
+    if (bytes > 1)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &utf8[0], bytes, nullptr, nullptr);
+    std::fwrite(utf8.data(), 1, utf8.size(), file);
+    std::fclose(file);
+}
+
+void Stats::WriteLeftoverReports() {
+    std::lock_guard<std::mutex> lock(g_allMutex);
+    for (Stats* stats : g_all) {
+        long objects, references, sinks;
+        stats->Outstanding(objects, references, sinks);
+        if (objects > 0 || sinks > 0)
+            stats->WriteReport(L"at exit");
+    }
+}
 
 void Stats::Count(const wchar_t* method) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -22,8 +81,16 @@ void Stats::ReferencesChanged(const void* object, long references) {
 }
 
 void Stats::ObjectDestroyed(const void* object) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    objects_.erase(object);
+    bool last;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        objects_.erase(object);
+        last = objects_.empty() && !reported_;
+        if (last)
+            reported_ = true;
+    }
+    if (last)
+        WriteReport(L"released");
 }
 
 void Stats::SinkAdded(const std::wstring& what) {

@@ -12,7 +12,10 @@ namespace opcsim {
 
 class Stats {
 public:
-    explicit Stats(std::wstring serverName) : serverName_(std::move(serverName)) {}
+    explicit Stats(std::wstring serverName);
+    ~Stats();
+    Stats(const Stats&) = delete;
+    Stats& operator=(const Stats&) = delete;
 
     void Count(const wchar_t* method);
     void ObjectCreated(const void* object, const std::wstring& name);
@@ -26,7 +29,15 @@ public:
     long ObjectReferences(const std::wstring& namePrefix) const; // -1 when none lives
     std::wstring Report() const;
 
+    // When the environment names a directory in OPCSIM_REPORT_DIR, the report of every server
+    // object is appended to <dir>\<ProgID>.txt once its last object is gone, and at the end of
+    // the process for servers whose objects are still alive: a test that drives a client in
+    // another program (the host) reads there whether the client released everything.
+    static void WriteLeftoverReports();
+
 private:
+    void WriteReport(const wchar_t* when) const;
+
     struct Live {
         std::wstring name;
         long references = 0;
@@ -36,6 +47,7 @@ private:
     std::map<std::wstring, long> calls_;
     std::map<const void*, Live> objects_;
     std::map<std::wstring, long> sinks_;
+    bool reported_ = false;
 };
 
 } // namespace opcsim
