@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tag_file.h"
+
 namespace host {
 
 bool ReadWholeFile(const std::wstring& path, std::string& content) {
@@ -20,7 +22,8 @@ bool ReadWholeFile(const std::wstring& path, std::string& content) {
     return true;
 }
 
-bool LoadDeviceFile(const std::wstring& path, Record& record, bool& created, std::string& error) {
+bool LoadDeviceFile(const std::wstring& path, Record& record, bool& created, std::string& error,
+                    TagDatabase* tags) {
     created = false;
     std::string content;
     // Without raw bytes (a new device, or a file written by hand) the fields start empty and
@@ -82,10 +85,13 @@ bool LoadDeviceFile(const std::wstring& path, Record& record, bool& created, std
                 return false;
         }
     }
+    if (tags && document.contains("tags") && !LoadTags(document["tags"], *tags, error))
+        return false;
     return true;
 }
 
-bool SaveDeviceFile(const std::wstring& path, const Record& record, std::string& error) {
+bool SaveDeviceFile(const std::wstring& path, const Record& record, std::string& error,
+                    const TagDatabase* tags) {
     nlohmann::ordered_json document;
     document["plugin"] = record.Layout().plugin;
     nlohmann::ordered_json fields = nlohmann::ordered_json::object();
@@ -102,6 +108,8 @@ bool SaveDeviceFile(const std::wstring& path, const Record& record, std::string&
     }
     document["fields"] = fields;
     document["raw"] = record.RawHex();
+    if (tags && !tags->Committed().empty())
+        document["tags"] = WriteTags(tags->Committed());
     const std::string content = document.dump(2) + "\n";
     FILE* file = _wfopen(path.c_str(), L"wb");
     if (!file) {

@@ -20,6 +20,8 @@
 #include "record.h"
 #include "robot.h"
 #include "scenario.h"
+#include "scenario_cells.h"
+#include "tagdb.h"
 
 namespace {
 
@@ -174,9 +176,10 @@ int Run() {
     }
 
     Record record(*layout);
+    host::TagDatabase tags; // the device's tags; the plug-in holds pointers into it
     bool created = false;
     std::string error;
-    if (!host::LoadDeviceFile(options.device, record, created, error)) {
+    if (!host::LoadDeviceFile(options.device, record, created, error, &tags)) {
         std::printf("host: %s: %s\n", fw::WideToUtf8(options.device).c_str(), error.c_str());
         return 2;
     }
@@ -184,6 +187,12 @@ int Run() {
         const std::string given = step.Kind();
         if (given == "given field") {
             if (!record.SetField(step.words[2].text, step.words[3], error)) {
+                std::printf("FAIL %s:%d: %s\n  %s\n", scenarioName.c_str(), step.line,
+                            step.source.c_str(), error.c_str());
+                return 2;
+            }
+        } else if (given == "given tag") {
+            if (!tags.AddCommitted(host::GivenTag(step), error)) {
                 std::printf("FAIL %s:%d: %s\n  %s\n", scenarioName.c_str(), step.line,
                             step.source.c_str(), error.c_str());
                 return 2;
@@ -223,18 +232,16 @@ int Run() {
         return 3;
     }
 
-    // The host tag database the item link dialog will call; a named placeholder until the
-    // host has one, so that the pointer in the record is a real, stable address.
-    static struct PlaceholderTagDatabase {
-        void* vtable = nullptr;
-    } placeholderTagDatabase;
-    record.SetPointer("tagdb", &placeholderTagDatabase);
+    // The host tag database the item link dialog calls (the record's layout may have no place
+    // for it; then the plug-in does not get it).
+    record.SetPointer("tagdb", static_cast<pelorin::HostTagDatabase*>(&tags));
 
     const Record before = record;
     std::unique_ptr<host::Robot> robot;
     if (!options.scenario.empty()) {
         robot.reset(new host::Robot(GetCurrentThreadId(), sink, scenario, record, before,
                                     options.output, scenarioName));
+        robot->SetTagDatabase(&tags);
         robot->Start();
     }
 
@@ -251,7 +258,7 @@ int Run() {
     else
         std::printf("host-owned bytes: %u changed, first at offset %ld\n",
                     static_cast<unsigned>(foreign.size()), foreign[0]);
-    if (!host::SaveDeviceFile(options.device, record, error))
+    if (!host::SaveDeviceFile(options.device, record, error, &tags))
         std::printf("host: %s\n", error.c_str());
     if (robot) {
         std::printf("scenario: %s\n", robot->Failed() ? "FAILED" : "passed");

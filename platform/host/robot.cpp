@@ -521,6 +521,10 @@ bool Robot::RunStep(const Step& step, std::string& why) {
     if (kind == "shot")
         return Screenshot(step.words[1].text, why);
 
+    bool handled = false;
+    const bool passed = RunCellStep(step, why, handled);
+    if (handled)
+        return passed;
     why = "step not supported";
     return false;
 }

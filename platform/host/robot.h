@@ -12,6 +12,8 @@
 
 namespace host {
 
+class TagDatabase;
+
 class Robot {
 public:
     // `sink` is a window of the UI thread that runs the robot's calls (see SinkProc).
@@ -28,6 +30,9 @@ public:
 
     // Window procedure of the sink window: runs calls and answers syncs from the robot.
     static LRESULT CALLBACK SinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The tag database that `expect tag` and `expect tags` read.
+    void SetTagDatabase(const TagDatabase* tags) { tags_ = tags; }
 
 private:
     static DWORD WINAPI ThreadMain(LPVOID self);
@@ -46,6 +51,10 @@ private:
     bool WaitForCall(std::string& why);
     bool UnexpectedMessageBox(std::string& why);
 
+    // Steps on grid cells and tags (robot_cells.cpp); `handled` false for any other step.
+    bool RunCellStep(const Step& step, std::string& why, bool& handled);
+    bool ClickCell(const Step& step, size_t first, HWND& control, std::string& why);
+
     bool Screenshot(const std::string& name, std::string& why);
     bool CheckGlyphs(HWND control, std::string& why);
 
@@ -62,6 +71,7 @@ private:
     HWND current_ = nullptr; // the dialog the last step worked on
     bool failed_ = false;
     int stepsRun_ = 0;
+    const TagDatabase* tags_ = nullptr;
 };
 
 } // namespace host

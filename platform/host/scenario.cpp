@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "scenario_cells.h"
+
 namespace host {
 namespace {
 
@@ -203,8 +205,15 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
             if (kind == candidate.kind)
                 shape = &candidate;
         if (!shape) {
-            error = "line " + std::to_string(lineNumber) + ": unknown step '" + kind + "'";
-            return false;
+            // Steps on grid cells and tags have shapes of their own (scenario_cells.h).
+            const ExtraStep extra = CheckCellOrTagStep(step, why);
+            if (extra != ExtraStep::Valid) {
+                error = "line " + std::to_string(lineNumber) + ": " +
+                        (extra == ExtraStep::Unknown ? "unknown step '" + kind + "'" : why);
+                return false;
+            }
+            (step.Verb() == "given" ? scenario.given : scenario.steps).push_back(step);
+            continue;
         }
         const size_t skip = std::strchr(shape->kind, ' ') ? 2 : 1;
         const size_t count = std::strlen(shape->args);
