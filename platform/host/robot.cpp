@@ -521,6 +521,11 @@ bool Robot::RunStep(const Step& step, std::string& why) {
     if (kind == "shot")
         return Screenshot(step.words[1].text, why);
 
+    bool listStep = false;
+    const bool listPassed = RunListStep(step, why, listStep);
+    if (listStep)
+        return listPassed;
+
     bool handled = false;
     const bool passed = RunCellStep(step, why, handled);
     if (handled)

@@ -55,6 +55,9 @@ private:
     bool RunCellStep(const Step& step, std::string& why, bool& handled);
     bool ClickCell(const Step& step, size_t first, HWND& control, std::string& why);
 
+    // Steps on the items of combo and list boxes (robot_lists.cpp); `handled` false otherwise.
+    bool RunListStep(const Step& step, std::string& why, bool& handled);
+
     bool Screenshot(const std::string& name, std::string& why);
     bool CheckGlyphs(HWND control, std::string& why);
 

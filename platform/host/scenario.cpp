@@ -40,6 +40,10 @@ const StepShape kShapes[] = {
     {"expect field", "wv"},
     {"expect bytes-unchanged", ""},
     {"shot", "w"},
+    // Lists of combo and list boxes.
+    {"dropdown", "i"},
+    {"expect count", "iw"},
+    {"expect selection", "in"},
 };
 
 bool IsDecimal(const std::string& text) {
@@ -89,6 +93,12 @@ bool CheckArg(char shape, const FieldValue& word, std::string& why) {
     case 'm':
         if (!word.quoted && word.text != "*") {
             why = "a quoted text or *";
+            return false;
+        }
+        return true;
+    case 'n':
+        if (!word.quoted && word.text != "none") {
+            why = "a quoted text or none";
             return false;
         }
         return true;
@@ -200,6 +210,19 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
             return false;
         }
         const std::string kind = step.Kind();
+        if (kind == "expect items") {
+            // expect items <id> "<text>" ...: any number of texts, in the list's order.
+            bool ok = step.words.size() >= 3 && CheckArg('i', step.words[2], why);
+            for (size_t a = 3; ok && a < step.words.size(); ++a)
+                ok = CheckArg('q', step.words[a], why);
+            if (!ok) {
+                error = "line " + std::to_string(lineNumber) +
+                        ": expect items <id> \"<text>\" ... needs a control id and quoted texts";
+                return false;
+            }
+            scenario.steps.push_back(step);
+            continue;
+        }
         const StepShape* shape = nullptr;
         for (const StepShape& candidate : kShapes)
             if (kind == candidate.kind)

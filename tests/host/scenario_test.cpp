@@ -77,6 +77,19 @@ shot dialog
     EXPECT_EQ(23u, s.steps.size());
 }
 
+TEST(ScenarioSyntax, ListStepsTakeTheirArguments) {
+    host::Scenario s = Parse("dropdown 12012\nexpect items 12009 \"A\" \"B\"\n"
+                             "expect items 12009\nexpect count 12009 0\n"
+                             "expect selection 12009 none\nexpect selection 12009 \"A\"\n"
+                             "given servers \"w.json\"\ngiven browser off\n");
+    ASSERT_EQ(6u, s.steps.size());
+    EXPECT_EQ(5u, s.steps[1].words.size());
+    EXPECT_EQ(2u, s.given.size());
+    EXPECT_NE(std::string::npos, ParseError("expect items 12009 A\n").find("quoted"));
+    EXPECT_NE(std::string::npos, ParseError("expect items\n").find("control id"));
+    EXPECT_NE(std::string::npos, ParseError("expect selection 1 nothing\n").find("none"));
+}
+
 TEST(ScenarioSyntax, MistakesAreReportedWithTheirLine) {
     EXPECT_NE(std::string::npos, ParseError("window \"a\"\nclick\n").find("line 2"));
     EXPECT_NE(std::string::npos, ParseError("frobnicate 1\n").find("unknown step"));

@@ -1,0 +1,121 @@
+// Robot steps on the items of combo and list boxes: their texts, count and selection, and the
+// drop-down of a combo box.
+#include <vector>
+
+#include "fw/string.h"
+#include "robot.h"
+
+namespace host {
+namespace {
+
+struct ListMessages {
+    UINT count, textLength, text, selection;
+};
+
+bool ListKind(HWND control, ListMessages& messages) {
+    wchar_t name[32] = {};
+    GetClassNameW(control, name, 32);
+    if (_wcsicmp(name, L"ComboBox") == 0) {
+        messages = {CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT, CB_GETCURSEL};
+        return true;
+    }
+    if (_wcsicmp(name, L"ListBox") == 0) {
+        messages = {LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, LB_GETCURSEL};
+        return true;
+    }
+    return false;
+}
+
+std::vector<std::wstring> Items(HWND control, const ListMessages& m) {
+    std::vector<std::wstring> items;
+    const int count = static_cast<int>(SendMessageW(control, m.count, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const LRESULT length = SendMessageW(control, m.textLength, i, 0);
+        std::wstring item(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+        SendMessageW(control, m.text, i, reinterpret_cast<LPARAM>(&item[0]));
+        item.resize(wcslen(item.c_str()));
+        items.push_back(item);
+    }
+    return items;
+}
+
+std::string Describe(const std::vector<std::wstring>& items) {
+    std::string text;
+    for (const std::wstring& item : items)
+        text += (text.empty() ? "\"" : ", \"") + fw::WideToUtf8(item) + "\"";
+    return text.empty() ? "no items" : text;
+}
+
+}  // namespace
+
+bool Robot::RunListStep(const Step& step, std::string& why, bool& handled) {
+    const std::string kind = step.Kind();
+    handled = kind == "dropdown" || kind == "expect items" || kind == "expect count" ||
+              kind == "expect selection";
+    if (!handled)
+        return false;
+    const std::string& id = kind == "dropdown" ? step.words[1].text : step.words[2].text;
+    HWND control = nullptr;
+    if (!Control(id, control, why))
+        return false;
+    ListMessages messages;
+    if (!ListKind(control, messages)) {
+        why = "control " + id + " is not a combo or list box";
+        return false;
+    }
+
+    if (kind == "dropdown") {
+        if (messages.count != CB_GETCOUNT) {
+            why = "control " + id + " has no drop-down";
+            return false;
+        }
+        // Opening the list raises CBN_DROPDOWN, whose handler may block (a network walk):
+        // post it, then close the list again once that has run.
+        PostMessageW(control, CB_SHOWDROPDOWN, TRUE, 0);
+        if (!Sync())
+            return false;
+        PostMessageW(control, CB_SHOWDROPDOWN, FALSE, 0);
+        return Sync();
+    }
+
+    std::vector<std::wstring> items;
+    LRESULT selected = -1;
+    std::wstring selectedText;
+    OnUi([&] {
+        items = Items(control, messages);
+        selected = SendMessageW(control, messages.selection, 0, 0);
+    });
+    if (selected >= 0 && static_cast<size_t>(selected) < items.size())
+        selectedText = items[static_cast<size_t>(selected)];
+
+    if (kind == "expect items") {
+        std::vector<std::wstring> wanted;
+        for (size_t i = 3; i < step.words.size(); ++i)
+            wanted.push_back(fw::Utf8ToWide(step.words[i].text));
+        if (items != wanted) {
+            why = "control " + id + " holds " + Describe(items) + ", expected " + Describe(wanted);
+            return false;
+        }
+        return true;
+    }
+    if (kind == "expect count") {
+        if (std::to_string(items.size()) != step.words[3].text) {
+            why = "control " + id + " holds " + std::to_string(items.size()) + " item(s) (" +
+                  Describe(items) + "), expected " + step.words[3].text;
+            return false;
+        }
+        return true;
+    }
+    // expect selection
+    const bool wantNone = !step.words[3].quoted;
+    if (wantNone ? selected >= 0 : selectedText != fw::Utf8ToWide(step.words[3].text) || selected < 0) {
+        why = "control " + id + " has " +
+              (selected < 0 ? std::string("no selection")
+                            : "\"" + fw::WideToUtf8(selectedText) + "\" selected") +
+              ", expected " + (wantNone ? "none" : "\"" + step.words[3].text + "\"");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace host
