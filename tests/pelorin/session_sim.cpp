@@ -8,8 +8,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-const char kClsid[] = "{5E551001-0C0D-4E6A-9E51-0A55E5510001}";
-
 // COM for the test thread and the plug-in's string table (linked into this program) in the
 // resource chain, as the plug-in has both when the host loads it.
 class SessionEnvironment : public ::testing::Environment {
@@ -141,16 +139,19 @@ void SessionTest::TearDown() {
 
 void SessionTest::Serve(const std::string& extra, const std::string& activation,
                         const std::string& node) {
-    TearDown(); // one world at a time: the previous class objects go first
+    TearDown(); // one world at a time: the previous one goes first
+    // A class and ProgID of its own, so that tests running at the same time never share one.
+    CLSID clsid;
+    ASSERT_EQ(S_OK, CoCreateGuid(&clsid));
+    wchar_t text[40] = {};
+    StringFromGUID2(clsid, text, 40);
+    const std::string id(text, text + wcslen(text));
     world_ = std::make_unique<SimulatedWorld>(
-        std::string("{\"servers\": [{\"progId\": \"Session.Test\", \"clsid\": \"") + kClsid +
+        "{\"servers\": [{\"progId\": \"SessionTest." + id.substr(1, 8) + "\", \"clsid\": \"" + id +
         "\", \"activation\": \"" + activation +
         "\", \"space\": [{\"item\": \"Heartbeat\", \"type\": \"I4\"}]" +
         (extra.empty() ? "" : ", " + extra) + "}]}");
     ASSERT_TRUE(world_->Ready()) << "opcsim-register could not register the world";
-    CLSID clsid;
-    const std::wstring text(kClsid, kClsid + sizeof kClsid - 1);
-    ASSERT_EQ(S_OK, CLSIDFromString(text.c_str(), &clsid));
     session_ = std::make_unique<pelorin::OpcSession>(Formats());
     session_->SetServer(node, "Session.Test", clsid);
     session_->SetReporter([this](const std::string& text) { messages_.push_back(text); });
