@@ -165,6 +165,7 @@ int ServerConfigDialog::BrowserFallback(const char* node) {
 }
 
 int ServerConfigDialog::EnumerateRegistryServers(const char* node) {
+    fw::WaitCursor wait;  // another computer's registry answers as slowly as the network
     HKEY root = HKEY_CLASSES_ROOT;
     RegistryKey connected;  // closing a predefined key, as the local answer may be, is harmless
     if (node) {
