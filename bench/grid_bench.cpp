@@ -26,7 +26,8 @@ size_t PrivateBytes() {
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                          sizeof counters);
-    return counters.PrivateUsage;
+    // Wine reports the committed bytes as the page-file usage; Windows has them in both.
+    return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
 HRESULT Call(fw::HostedControl* grid, DISPID id, long a, long b, long c, const wchar_t* text) {
