@@ -103,20 +103,26 @@ std::wstring Expand(const std::wstring& pattern, long index) {
 
 void AddEntries(AddressSpace& space, NodeIndex parent, const json& entries, int depth);
 
-void AddEntry(AddressSpace& space, NodeIndex parent, const json& entry, long index, int depth) {
-    const std::wstring id = Expand(TextOr(entry, "id", L""), index);
-    NodeIndex added;
-    if (entry.contains("branch")) {
-        added = space.AddBranch(parent, Expand(Text(entry["branch"], "branch"), index), id);
-    } else if (entry.contains("item")) {
-        added = space.AddItem(parent, Expand(Text(entry["item"], "item"), index), id, TypeOf(entry),
-                              RightsOf(entry));
-    } else {
+// One entry of an address space, repeated count times ("{n}" counting from 1; a single entry
+// is not numbered). The entry is read once, however often it repeats.
+void AddEntry(AddressSpace& space, NodeIndex parent, const json& entry, long count, int depth) {
+    const bool branch = entry.contains("branch");
+    if (!branch && !entry.contains("item"))
         Fail("an address-space entry needs \"branch\" or \"item\": " + entry.dump());
-    }
+    const std::wstring name = Text(entry[branch ? "branch" : "item"], branch ? "branch" : "item");
+    const std::wstring id = TextOr(entry, "id", L"");
+    const VARTYPE type = branch ? VARTYPE(VT_EMPTY) : TypeOf(entry);
+    const DWORD rights = branch ? 0 : RightsOf(entry);
     auto children = entry.find("children");
-    if (children != entry.end())
-        AddEntries(space, added, *children, depth + 1);
+    const bool numbered = count > 0;
+    for (long n = numbered ? 1 : 0; n <= (numbered ? count : 0); ++n) {
+        const std::wstring thisName = numbered ? Expand(name, n) : name;
+        const std::wstring thisId = numbered && !id.empty() ? Expand(id, n) : id;
+        const NodeIndex added = branch ? space.AddBranch(parent, thisName, thisId)
+                                       : space.AddItem(parent, thisName, thisId, type, rights);
+        if (children != entry.end())
+            AddEntries(space, added, *children, depth + 1);
+    }
 }
 
 void AddEntries(AddressSpace& space, NodeIndex parent, const json& entries, int depth) {
@@ -134,9 +140,8 @@ void AddEntries(AddressSpace& space, NodeIndex parent, const json& entries, int 
         }
         if (!repeat->is_number_integer() || repeat->get<long>() < 0)
             Fail("repeat must be a count");
-        const long count = repeat->get<long>();
-        for (long n = 1; n <= count; ++n)
-            AddEntry(space, parent, entry, n, depth);
+        if (repeat->get<long>() > 0)
+            AddEntry(space, parent, entry, repeat->get<long>(), depth);
     }
 }
 
