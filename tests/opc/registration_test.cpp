@@ -28,6 +28,19 @@ std::wstring Value(const std::wstring& path, const wchar_t* name = nullptr) {
     return buffer;
 }
 
+// Whether HKCR has a key spelled exactly so (key names compare without letter case).
+bool HasKeySpelled(const std::wstring& spelling) {
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 256;
+        if (RegEnumKeyExW(HKEY_CLASSES_ROOT, index, name, &length, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS)
+            return false;
+        if (spelling == name)
+            return true;
+    }
+}
+
 std::wstring Text(const GUID& guid) {
     wchar_t text[40] = {};
     StringFromGUID2(guid, text, 40);
@@ -66,6 +79,11 @@ TEST(RegistrationTest, WritesTheProgIdAsTold) {
     EXPECT_TRUE(HasKey(L"OpcSim.Test.NoClsid\\OPC"));
     EXPECT_FALSE(HasKey(L"OpcSim.Test.NoClsid\\CLSID"));
     EXPECT_FALSE(HasKey(L"OpcSim.Test.NoProgIdKey"));
+    EXPECT_EQ(L"OpcSim.Test.OtherCase",
+              Value(L"CLSID\\{5A0C7E21-93B4-4F6D-8E12-7C3B9D4A6F80}\\ProgID"));
+    EXPECT_EQ(L"{5A0C7E21-93B4-4F6D-8E12-7C3B9D4A6F80}", Value(L"opcsim.test.othercase\\CLSID"));
+    EXPECT_TRUE(HasKeySpelled(L"opcsim.test.othercase"));
+    EXPECT_FALSE(HasKeySpelled(L"OpcSim.Test.OtherCase"));
     EXPECT_EQ(L"(none)", Value(L"CLSID\\{A2A6D761-EAE1-4799-9166-11FE88ACB4C5}\\ProgID"));
     EXPECT_FALSE(HasKey(L"CLSID\\{072F7BE5-C05C-499D-BC04-01C62E2DBF02}\\Implemented Categories"));
 }

@@ -173,6 +173,7 @@ std::shared_ptr<ServerConfig> ParseServer(const json& object, const json& spaces
         server->da2 = categories.count(L"DA2") != 0;
     }
     server->progIdKey = BoolOr(object, "progIdKey", true);
+    server->progIdKeyName = TextOr(object, "progIdKeyName", server->progId);
     server->opcKey = BoolOr(object, "opcKey", true);
     server->progIdClsid = TextOr(object, "progIdClsid", L"valid");
     if (server->progIdClsid != L"valid" && server->progIdClsid != L"invalid" &&

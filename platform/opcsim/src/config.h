@@ -50,6 +50,7 @@ struct ServerConfig {
     std::wstring threading = L"Apartment"; // InprocServer32 ThreadingModel
     bool da1 = true, da2 = true;           // Implemented Categories
     bool progIdKey = true;                 // HKCR\<ProgID> exists
+    std::wstring progIdKeyName;            // its name, when it differs from the ProgID
     bool opcKey = true;                    // HKCR\<ProgID>\OPC exists
     std::wstring progIdClsid = L"valid";   // HKCR\<ProgID>\CLSID: valid, invalid or missing
     bool clsidProgId = true;               // HKCR\CLSID\{clsid}\ProgID exists

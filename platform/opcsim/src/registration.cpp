@@ -99,15 +99,15 @@ bool RegisterServer(const ServerConfig& server, const std::wstring& worldFile,
         ok = ok && CreateKey(HKEY_CLASSES_ROOT, clsidKey + L"\\Implemented Categories\\" +
                                                     GuidText(CATID_OPCDAServer20));
     if (server.progIdKey) {
-        written.push_back(server.progId);
-        ok = ok && SetString(HKEY_CLASSES_ROOT, server.progId, nullptr, server.name);
+        const std::wstring& key = server.progIdKeyName;
+        written.push_back(key);
+        ok = ok && SetString(HKEY_CLASSES_ROOT, key, nullptr, server.name);
         if (server.opcKey)
-            ok = ok && CreateKey(HKEY_CLASSES_ROOT, server.progId + L"\\OPC");
+            ok = ok && CreateKey(HKEY_CLASSES_ROOT, key + L"\\OPC");
         if (server.progIdClsid == L"valid")
-            ok = ok && SetString(HKEY_CLASSES_ROOT, server.progId + L"\\CLSID", nullptr, clsid);
+            ok = ok && SetString(HKEY_CLASSES_ROOT, key + L"\\CLSID", nullptr, clsid);
         else if (server.progIdClsid == L"invalid")
-            ok = ok && SetString(HKEY_CLASSES_ROOT, server.progId + L"\\CLSID", nullptr,
-                                 kInvalidClsidText);
+            ok = ok && SetString(HKEY_CLASSES_ROOT, key + L"\\CLSID", nullptr, kInvalidClsidText);
     }
     return ok;
 }
