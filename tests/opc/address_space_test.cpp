@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -78,15 +77,14 @@ TEST(AddressSpaceTest, RejectsBadDescriptions) {
     EXPECT_FALSE(opcsim::ParseWorld("not json", error));
 }
 
-// 100,000 items load in well under a second, and each name costs the same to find.
-TEST(AddressSpaceTest, LoadsAndBrowsesALargeSpaceQuickly) {
-    const auto start = std::chrono::steady_clock::now();
+// A space of 100,000 items loads whole and every name of a large branch resolves to its id.
+// (How fast: bench/opcsim_bench.cpp.)
+TEST(AddressSpaceTest, LoadsAndBrowsesALargeSpace) {
     auto world =
         Parse(R"({"servers": [{"progId": "P", "clsid": "{11111111-2222-3333-4444-555555555555}",
         "space": [{"branch": "Line{n}", "repeat": 10, "children": [
                      {"item": "Tag{n}", "repeat": 10000, "type": "R4"}]}]}]})");
     ASSERT_TRUE(world);
-    const auto loaded = std::chrono::steady_clock::now();
     const auto& server = *world->servers[0];
     EXPECT_EQ(100000u, server.space->ItemCount());
     opcsim::BrowseCursor cursor(server.space, server);
@@ -98,13 +96,6 @@ TEST(AddressSpaceTest, LoadsAndBrowsesALargeSpaceQuickly) {
     for (const std::wstring& name : names)
         ASSERT_EQ(S_OK, cursor.ItemId(name, id));
     EXPECT_EQ(L"Line7.Tag10000", id);
-    const auto browsed = std::chrono::steady_clock::now();
-    using ms = std::chrono::milliseconds;
-    const long long loadMs = std::chrono::duration_cast<ms>(loaded - start).count();
-    const long long browseMs = std::chrono::duration_cast<ms>(browsed - loaded).count();
-    std::printf("100000 items: loaded in %lld ms, 10000 names listed and resolved in %lld ms\n",
-                loadMs, browseMs);
-    EXPECT_LT(loadMs, 1000);
 }
 
 TEST(AddressSpaceTest, SharesNamedSpacesBetweenServers) {

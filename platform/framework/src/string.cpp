@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 namespace fw {
 namespace {
@@ -20,10 +19,11 @@ Header* HeaderOf(char* data) {
     return reinterpret_cast<Header*>(data) - 1;
 }
 
+// Null when memory is short: no exception may leave this DLL for a caller in another module.
 char* Allocate(size_t capacity) {
     auto* header = static_cast<Header*>(std::malloc(sizeof(Header) + capacity + 1));
     if (!header)
-        throw std::bad_alloc();
+        return nullptr;
     header->size = 0;
     header->capacity = capacity;
     char* data = reinterpret_cast<char*>(header + 1);
@@ -90,6 +90,8 @@ void String::Assign(const char* text, size_t bytes) {
     if (data_ == gEmpty || HeaderOf(data_)->capacity < bytes) {
         // Copy before releasing: the text may lie inside our own buffer.
         char* fresh = Allocate(bytes);
+        if (!fresh)
+            return;  // out of memory: the string keeps its old text
         std::memcpy(fresh, text, bytes);
         Release(data_);
         data_ = fresh;
@@ -103,10 +105,16 @@ void String::Assign(const char* text, size_t bytes) {
 void String::Append(const char* text, size_t bytes) {
     if (bytes == 0 || !text)
         return;
-    size_t old = size();
-    std::string joined(data_, old);
-    joined.append(text, bytes);
-    Assign(joined.data(), joined.size());
+    const size_t old = size();
+    char* joined = Allocate(old + bytes);
+    if (!joined)
+        return;  // out of memory: the string keeps its old text
+    std::memcpy(joined, data_, old);
+    std::memcpy(joined + old, text, bytes);  // before releasing: text may lie in our buffer
+    joined[old + bytes] = '\0';
+    HeaderOf(joined)->size = old + bytes;
+    Release(data_);
+    data_ = joined;
 }
 
 void String::Clear() {

@@ -24,6 +24,7 @@ public:
     String& operator=(String&& other) noexcept;
     String& operator=(const char* text);
 
+    // When memory runs out these keep the old text; they never throw.
     void Assign(const char* text, size_t bytes);
     void Append(const char* text, size_t bytes);
     void Clear();
