@@ -1,11 +1,29 @@
 #include "fw/dialog.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "dialog_controls.h"
 #include "fw/app.h"
 #include "fw/exchange.h"
 #include "fw/resources.h"
 
 namespace fw {
+namespace {
+
+// The modal dialogs running on this thread, innermost last. A dialog opened without a parent
+// goes over the innermost one, whatever the window manager thinks is active.
+std::vector<HWND>& ModalStack() {
+    thread_local std::vector<HWND> stack;
+    return stack;
+}
+
+void LeaveModalStack(HWND hwnd) {
+    auto& stack = ModalStack();
+    stack.erase(std::remove(stack.begin(), stack.end(), hwnd), stack.end());
+}
+
+}  // namespace
 
 Dialog::Dialog(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
 
@@ -36,13 +54,16 @@ INT_PTR Dialog::DoModal() {
     // The owner is always a top-level window; it stays disabled while we run. Without a parent
     // the dialog goes over whatever the application shows last (the main window or the dialog
     // that is running on top of it).
-    HWND owner = parent_ ? parent_ : MainWindow();
-    if (!owner)
-        owner = GetActiveWindow();
+    HWND owner = parent_;
+    if (!owner && !ModalStack().empty() && IsWindow(ModalStack().back()))
+        owner = ModalStack().back();
+    if (!owner) {
+        owner = MainWindow() ? MainWindow() : GetActiveWindow();
+        if (owner)
+            owner = GetLastActivePopup(GetAncestor(owner, GA_ROOT));
+    }
     if (owner)
         owner = GetAncestor(owner, GA_ROOT);
-    if (owner && !parent_)
-        owner = GetLastActivePopup(owner);
     bool reenableOwner = false;
     if (owner && IsWindowEnabled(owner)) {
         EnableWindow(owner, FALSE);
@@ -54,6 +75,7 @@ INT_PTR Dialog::DoModal() {
     HWND created = CreateDialogIndirectParamW(found.module, dialogTemplate, owner, DialogProc,
                                               reinterpret_cast<LPARAM>(this));
     if (!created) {
+        LeaveModalStack(hwnd_);
         if (reenableOwner)
             EnableWindow(owner, TRUE);
         controls_.reset();
@@ -79,6 +101,7 @@ INT_PTR Dialog::DoModal() {
         DispatchMessageW(&message);
     }
 
+    LeaveModalStack(hwnd_);
     if (hwnd_)
         SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
                      SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
@@ -201,6 +224,7 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
         SetPropW(hwnd, WindowPropertyName(), reinterpret_cast<HANDLE>(self));
+        ModalStack().push_back(hwnd);
         if (self->controls_ && !self->controls_->Create(hwnd)) {
             self->EndDialog(-1); // the dialog cannot work without its controls
             return FALSE;
@@ -216,6 +240,7 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     case WM_COMMAND:
         return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
     case WM_NCDESTROY:
+        LeaveModalStack(hwnd);
         RemovePropW(hwnd, WindowPropertyName());
         SetWindowLongPtrW(hwnd, DWLP_USER, 0);
         self->hwnd_ = nullptr;
