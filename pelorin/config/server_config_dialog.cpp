@@ -108,10 +108,14 @@ void ServerConfigDialog::OnRefresh() { RefreshServerList(CategoryChange::Keep); 
 void ServerConfigDialog::OnBatchItem() {
     if (!StoreToRecord())
         return;
-    // No parent: the item link dialog runs over this one, which stays open as it is.
-    ItemLinkDialog itemLink(nullptr);
-    itemLink.SetDeviceRecord(record_);
-    itemLink.DoModal();
+    // No parent: the item link dialog runs over this one, which stays open as it is. Nothing
+    // may be thrown back into the framework's window procedure.
+    try {
+        ItemLinkDialog itemLink(nullptr);
+        itemLink.SetDeviceRecord(record_);
+        itemLink.DoModal();
+    } catch (...) {
+    }
 }
 
 void ServerConfigDialog::OnNodeDropDown() {

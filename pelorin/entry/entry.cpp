@@ -11,23 +11,18 @@
 namespace pelorin {
 namespace {
 
-HINSTANCE gInstance = nullptr;
 fw::ExtensionModule gExtension;
-StreamFormats gFormats;
 
 constexpr INT_PTR kBackResult = 100;
 
 }  // namespace
-
-HINSTANCE ModuleInstance() { return gInstance; }
-const StreamFormats& StreamClipboardFormats() { return gFormats; }
 
 }  // namespace pelorin
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     using namespace pelorin;
     if (reason == DLL_PROCESS_ATTACH) {
-        gInstance = instance;
+        RecordModuleInstance(instance);
         // COM in a single-threaded apartment for the host's UI thread; it stays initialised
         // after unload, as the host's thread may use it.
         if (FAILED(OleInitialize(nullptr)))
@@ -35,9 +30,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
         if (!fw::InitExtensionModule(gExtension, instance))
             return FALSE;
         fw::AddResourceModule(gExtension);
-        gFormats.data = RegisterClipboardFormatA("OPCSTMFORMATDATA");
-        gFormats.dataTime = RegisterClipboardFormatA("OPCSTMFORMATDATATIME");
-        gFormats.writeComplete = RegisterClipboardFormatA("OPCSTMFORMATWRITECOMPLETE");
+        RegisterStreamFormats();
     } else if (reason == DLL_PROCESS_DETACH) {
         fw::TermExtensionModule(gExtension);
     }

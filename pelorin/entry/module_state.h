@@ -16,4 +16,9 @@ struct StreamFormats {
 
 const StreamFormats& StreamClipboardFormats();
 
+// Called once when the host loads the plug-in.
+void RecordModuleInstance(HINSTANCE instance);
+// Registers the three stream format names; a second call keeps the first ids.
+void RegisterStreamFormats();
+
 }  // namespace pelorin
