@@ -44,7 +44,7 @@ BOOL ItemLinkDialog::OnInitDialog() {
 void ItemLinkDialog::OnOK() {
     UpdateData(true); // a control that fails its reading does not stop the OK
     session_.DisconnectServer();
-    fw::Dialog::OnOK();
+    EndDialog(IDOK);  // once disconnected the dialog must not stay open
 }
 
 void ItemLinkDialog::OnCancel() {
