@@ -23,10 +23,6 @@ public:
     // called before the dialog runs.
     void SetDeviceRecord(DeviceRecord* record);
 
-    const std::string& NodeName() const { return nodeName_; }
-    const std::string& ServerName() const { return serverName_; }
-    const GUID& ServerClassId() const { return serverClassId_; }
-
 protected:
     BOOL OnInitDialog() override; // connects to the server
     void OnOK() override;         // disconnects, then closes

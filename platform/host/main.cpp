@@ -261,7 +261,8 @@ int Run() {
     if (!host::SaveDeviceFile(options.device, record, error, &tags))
         std::printf("host: %s\n", error.c_str());
     if (robot) {
-        std::printf("scenario: %s\n", robot->Failed() ? "FAILED" : "passed");
+        std::printf("scenario: %s (%d steps passed)\n", robot->Failed() ? "FAILED" : "passed",
+                    robot->StepsRun());
     }
     std::fflush(stdout);
     FreeLibrary(plugin);
