@@ -1,6 +1,7 @@
 #include "server_list.h"
 
 #include "registration.h"
+#include "single_interface.h"
 
 #include <cstring>
 #include <new>
@@ -47,34 +48,12 @@ std::set<std::wstring> CategoryKeys(HKEY classKey, const wchar_t* which) {
     return out;
 }
 
-class EnumGuid final : public IEnumGUID {
+class EnumGuid final : public opcsim::SingleInterface<IEnumGUID, IID_IEnumGUID> {
 public:
     explicit EnumGuid(std::vector<GUID> guids) : guids_(std::move(guids)) {
         InterlockedIncrement(&g_objects);
     }
-    EnumGuid(const EnumGuid&) = delete;
-    EnumGuid& operator=(const EnumGuid&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumGUID)) {
-            *object = static_cast<IEnumGUID*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&references_));
-    }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG count = InterlockedDecrement(&references_);
-        if (count == 0)
-            delete this;
-        return static_cast<ULONG>(count);
-    }
     STDMETHODIMP Next(ULONG count, GUID* out, ULONG* fetched) override {
         if (!out || (count > 1 && !fetched))
             return E_POINTER;
@@ -111,35 +90,12 @@ private:
 
     std::vector<GUID> guids_;
     size_t position_ = 0;
-    LONG references_ = 0;
 };
 
-class ServerList final : public IOPCServerList {
+class ServerList final : public opcsim::SingleInterface<IOPCServerList, IID_IOPCServerList> {
 public:
     ServerList() { InterlockedIncrement(&g_objects); }
-    ServerList(const ServerList&) = delete;
-    ServerList& operator=(const ServerList&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOPCServerList)) {
-            *object = static_cast<IOPCServerList*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&references_));
-    }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG count = InterlockedDecrement(&references_);
-        if (count == 0)
-            delete this;
-        return static_cast<ULONG>(count);
-    }
 
     // Classes that implement at least one of the implemented categories (any class when the
     // count is -1) and require nothing outside the required ones (no test when -1), in the
@@ -239,7 +195,6 @@ public:
 private:
     ~ServerList() { InterlockedDecrement(&g_objects); }
 
-    LONG references_ = 0;
 };
 
 } // namespace

@@ -2,41 +2,20 @@
 
 #include "module.h"
 #include "server.h"
+#include "single_interface.h"
 #include "tracked.h"
 
 namespace opcsim {
 namespace {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public SingleInterface<IClassFactory, IID_IClassFactory> {
 public:
     ClassFactory(ConfigResolver resolve, bool holdsModule)
         : resolve_(std::move(resolve)), holdsModule_(holdsModule) {
         if (holdsModule_)
             ModuleLock();
     }
-    ClassFactory(const ClassFactory&) = delete;
-    ClassFactory& operator=(const ClassFactory&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&references_));
-    }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG count = InterlockedDecrement(&references_);
-        if (count == 0)
-            delete this;
-        return static_cast<ULONG>(count);
-    }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (!object)
@@ -73,7 +52,6 @@ private:
 
     ConfigResolver resolve_;
     const bool holdsModule_;
-    LONG references_ = 0;
 };
 
 } // namespace

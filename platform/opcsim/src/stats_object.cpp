@@ -1,37 +1,16 @@
 #include "stats_object.h"
 
 #include "module.h"
+#include "single_interface.h"
 #include "tracked.h"
 
 namespace opcsim {
 namespace {
 
-class StatsObject final : public IOpcSimStats {
+class StatsObject final : public SingleInterface<IOpcSimStats, IID_IOpcSimStats> {
 public:
     explicit StatsObject(std::shared_ptr<Stats> stats) : stats_(std::move(stats)) { ModuleLock(); }
-    StatsObject(const StatsObject&) = delete;
-    StatsObject& operator=(const StatsObject&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOpcSimStats)) {
-            *object = static_cast<IOpcSimStats*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&references_));
-    }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG count = InterlockedDecrement(&references_);
-        if (count == 0)
-            delete this;
-        return static_cast<ULONG>(count);
-    }
 
     STDMETHODIMP GetCallCount(LPCWSTR method, LONG* count) override {
         if (!method || !count)
@@ -72,7 +51,6 @@ private:
     ~StatsObject() { ModuleUnlock(); }
 
     std::shared_ptr<Stats> stats_;
-    LONG references_ = 0;
 };
 
 } // namespace
