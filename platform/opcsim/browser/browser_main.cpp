@@ -1,6 +1,7 @@
 // opcbrowser.dll: the OPC server browser (OpcEnum's IOPCServerList) as an in-process server
 // under the published class id. regsvr32 registers it; "regsvr32 /u" (or
 // "opcsim-register browser off") removes it, for test sets that run without a browser.
+#include "registration.h"
 #include "server_list.h"
 
 #include <olectl.h>
@@ -29,15 +30,7 @@ std::wstring ClsidKey() {
 }
 
 bool SetString(const std::wstring& path, const wchar_t* name, const std::wstring& value) {
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    const LONG rc =
-        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    return opcsim::SetRegistryString(HKEY_CLASSES_ROOT, path, name, value);
 }
 
 class Factory final : public IClassFactory {

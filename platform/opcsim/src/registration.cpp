@@ -10,19 +10,6 @@ namespace {
 const wchar_t kWorldsKey[] = L"Software\\OpcSim\\Worlds";
 const wchar_t kInvalidClsidText[] = L"{not-a-class-id}";
 
-bool SetString(HKEY root, const std::wstring& path, const wchar_t* name,
-               const std::wstring& value) {
-    HKEY key;
-    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    const LONG rc =
-        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
-}
-
 bool CreateKey(HKEY root, const std::wstring& path) {
     HKEY key;
     if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr) !=
@@ -79,19 +66,21 @@ bool RegisterServer(const ServerConfig& server, const std::wstring& worldFile,
     const std::wstring clsid = GuidText(server.clsid);
     const std::wstring clsidKey = L"CLSID\\" + clsid;
     written.push_back(clsidKey);
-    bool ok = SetString(HKEY_CLASSES_ROOT, clsidKey, nullptr, server.name);
+    bool ok = SetRegistryString(HKEY_CLASSES_ROOT, clsidKey, nullptr, server.name);
     if (server.activation == Activation::InProcess) {
-        ok = ok && SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", nullptr,
-                             binaries.inprocDll);
-        ok = ok && SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", L"ThreadingModel",
-                             server.threading);
+        ok = ok && SetRegistryString(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", nullptr,
+                                     binaries.inprocDll);
+        ok = ok && SetRegistryString(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32",
+                                     L"ThreadingModel", server.threading);
     } else {
-        ok = ok && SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\LocalServer32", nullptr,
-                             L"\"" + binaries.localServer + L"\" /config \"" + worldFile + L"\"");
+        ok = ok &&
+             SetRegistryString(HKEY_CLASSES_ROOT, clsidKey + L"\\LocalServer32", nullptr,
+                               L"\"" + binaries.localServer + L"\" /config \"" + worldFile + L"\"");
     }
-    ok = ok && SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\OpcSim", L"Config", worldFile);
+    ok = ok && SetRegistryString(HKEY_CLASSES_ROOT, clsidKey + L"\\OpcSim", L"Config", worldFile);
     if (server.clsidProgId)
-        ok = ok && SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\ProgID", nullptr, server.progId);
+        ok = ok &&
+             SetRegistryString(HKEY_CLASSES_ROOT, clsidKey + L"\\ProgID", nullptr, server.progId);
     if (server.da1)
         ok = ok && CreateKey(HKEY_CLASSES_ROOT, clsidKey + L"\\Implemented Categories\\" +
                                                     GuidText(CATID_OPCDAServer10));
@@ -101,13 +90,14 @@ bool RegisterServer(const ServerConfig& server, const std::wstring& worldFile,
     if (server.progIdKey) {
         const std::wstring& key = server.progIdKeyName;
         written.push_back(key);
-        ok = ok && SetString(HKEY_CLASSES_ROOT, key, nullptr, server.name);
+        ok = ok && SetRegistryString(HKEY_CLASSES_ROOT, key, nullptr, server.name);
         if (server.opcKey)
             ok = ok && CreateKey(HKEY_CLASSES_ROOT, key + L"\\OPC");
         if (server.progIdClsid == L"valid")
-            ok = ok && SetString(HKEY_CLASSES_ROOT, key + L"\\CLSID", nullptr, clsid);
+            ok = ok && SetRegistryString(HKEY_CLASSES_ROOT, key + L"\\CLSID", nullptr, clsid);
         else if (server.progIdClsid == L"invalid")
-            ok = ok && SetString(HKEY_CLASSES_ROOT, key + L"\\CLSID", nullptr, kInvalidClsidText);
+            ok = ok &&
+                 SetRegistryString(HKEY_CLASSES_ROOT, key + L"\\CLSID", nullptr, kInvalidClsidText);
     }
     return ok;
 }
@@ -153,7 +143,7 @@ bool RegisterWorld(const World& world, const std::wstring& worldFile, const Bina
     const std::wstring worldKey = WorldKey(worldFile);
     RemoveWorldKeys(worldKey);
     std::vector<std::wstring> written;
-    bool ok = SetString(HKEY_LOCAL_MACHINE, worldKey, L"File", worldFile);
+    bool ok = SetRegistryString(HKEY_LOCAL_MACHINE, worldKey, L"File", worldFile);
     for (const auto& server : world.servers) {
         if (!RegisterServer(*server, worldFile, binaries, written)) {
             error = "cannot write the registry keys of " + Narrow(server->progId);
@@ -185,6 +175,19 @@ void UnregisterAllWorlds() {
     for (const std::wstring& key : WorldKeys())
         RemoveWorldKeys(key);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kWorldsKey);
+}
+
+bool SetRegistryString(HKEY root, const std::wstring& path, const wchar_t* name,
+                       const std::wstring& value) {
+    HKEY key;
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const LONG rc =
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
 }
 
 std::wstring RegisteredWorldFile(const CLSID& clsid) {

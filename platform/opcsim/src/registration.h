@@ -21,6 +21,10 @@ bool RegisterWorld(const World& world, const std::wstring& worldFile, const Bina
 void UnregisterWorld(const std::wstring& worldFile);
 void UnregisterAllWorlds();
 
+// Writes a string value, creating the key; false when the registry refuses.
+bool SetRegistryString(HKEY root, const std::wstring& path, const wchar_t* name,
+                       const std::wstring& value);
+
 // The world file registered for a class (HKCR\CLSID\{clsid}\OpcSim, value Config), if any.
 std::wstring RegisteredWorldFile(const CLSID& clsid);
 // The forced result of the server browser's EnumClassesOfCategories (S_OK when none).
