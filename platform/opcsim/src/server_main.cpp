@@ -20,6 +20,10 @@ namespace {
 const UINT kIdleMessage = WM_APP + 1;
 const DWORD kLingerMs = 3000;
 const DWORD kNobodyCameMs = 30000;
+// Leaving: how long nothing must happen after the classes are withdrawn, and how long a client
+// that still holds one of our class objects (without an object or a lock) is waited for.
+const DWORD kQuietMs = 200;
+const DWORD kFactoryGraceMs = 5000;
 
 DWORD g_mainThread = 0;
 
@@ -41,6 +45,7 @@ std::wstring ConfigArgument() {
 // One served class: its class object's registration and a watch on its registry key.
 struct Served {
     CLSID clsid;
+    IUnknown* factory = nullptr; // our own reference, kept until the process ends
     DWORD cookie = 0;
     HKEY key = nullptr;
     HANDLE changed = nullptr;
@@ -114,6 +119,55 @@ bool AnyServed(const std::vector<Served>& served) {
     return false;
 }
 
+// Whether anybody but us still holds one of the class objects (a client's proxy does).
+bool FactoriesHeldElsewhere(const std::vector<Served>& served) {
+    for (const Served& one : served) {
+        if (!one.factory)
+            continue;
+        one.factory->AddRef();
+        if (one.factory->Release() > 1)
+            return true;
+    }
+    return false;
+}
+
+void Pump(DWORD milliseconds) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT || message.message == kIdleMessage ||
+            (message.message == WM_TIMER && message.hwnd == nullptr))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// Leaving. The classes are withdrawn first, so that nobody is handed one of our class objects
+// any more; then calls that reached a class object before that are still answered until
+// everything is quiet. An apartment that stopped pumping with such a call queued would never
+// finish uninitialising, and its client would wait for ever. Told to quit, it does not wait for
+// objects still held.
+void Leave(std::vector<Served>& served, bool toldToQuit) {
+    for (Served& one : served)
+        Withdraw(one);
+    const DWORD start = GetTickCount();
+    DWORD quietSince = start;
+    for (;;) {
+        const DWORD now = GetTickCount();
+        const bool busy = (!toldToQuit && opcsim::ModuleLockCount() > 0) ||
+                          (now - start < kFactoryGraceMs && FactoriesHeldElsewhere(served));
+        if (busy)
+            quietSince = now;
+        else if (now - quietSince >= kQuietMs)
+            break;
+        Pump(50);
+    }
+    for (Served& one : served)
+        if (one.factory)
+            one.factory->Release();
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
@@ -140,20 +194,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
             Withdraw(one);
             continue;
         }
-        IUnknown* factory = nullptr;
         const CLSID clsid = server->clsid;
         if (SUCCEEDED(opcsim::CreateClassFactory([clsid]() { return Resolve(clsid); }, false,
                                                  IID_IUnknown,
-                                                 reinterpret_cast<void**>(&factory)))) {
-            CoRegisterClassObject(server->clsid, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
-                                  &one.cookie);
-            factory->Release();
-        }
+                                                 reinterpret_cast<void**>(&one.factory))))
+            CoRegisterClassObject(server->clsid, one.factory, CLSCTX_LOCAL_SERVER,
+                                  REGCLS_MULTIPLEUSE, &one.cookie);
         served.push_back(one);
     }
 
     UINT_PTR linger = SetTimer(nullptr, 0, kNobodyCameMs, nullptr);
     bool quit = false;
+    bool toldToQuit = false;
     while (!quit) {
         std::vector<HANDLE> handles;
         for (const Served& one : served)
@@ -176,7 +228,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
-                quit = true;
+                quit = toldToQuit = true;
             } else if (message.message == kIdleMessage) {
                 if (!AnyServed(served))
                     quit = true;
@@ -192,10 +244,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
             }
         }
     }
+    Leave(served, toldToQuit);
     opcsim::SetModuleIdleCallback(nullptr);
     opcsim::Stats::WriteLeftoverReports();
-    for (Served& one : served)
-        Withdraw(one);
     CoUninitialize();
     return 0;
 }
