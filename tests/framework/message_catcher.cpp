@@ -18,7 +18,11 @@ LRESULT CALLBACK MessageCatcher::Hook(int code, WPARAM wParam, LPARAM lParam) {
         wchar_t className[16] = {};
         GetClassNameW(window, className, 16);
         HWND text = GetDlgItem(window, 0xFFFF);
-        if (wcscmp(className, L"#32770") == 0 && text && !GetPropW(window, L"fw.Dialog")) {
+        // A box is activated again when another window took the focus meanwhile; it is one
+        // message all the same.
+        if (wcscmp(className, L"#32770") == 0 && text && !GetPropW(window, L"fw.Dialog") &&
+            !GetPropW(window, L"test.caught")) {
+            SetPropW(window, L"test.caught", reinterpret_cast<HANDLE>(1));
             Seen seen;
             wchar_t buffer[1024] = {};
             GetWindowTextW(window, buffer, 1024);
