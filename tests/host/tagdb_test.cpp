@@ -153,7 +153,9 @@ protected:
     void SetUp() override {
         wchar_t dir[MAX_PATH];
         GetTempPathW(MAX_PATH, dir);
-        path = std::wstring(dir) + L"host-tags-test.json";
+        // Tests of this fixture run side by side in separate processes.
+        path = std::wstring(dir) + L"host-tags-test-" + std::to_wstring(GetCurrentProcessId()) +
+               L".json";
         DeleteFileW(path.c_str());
     }
     void TearDown() override { DeleteFileW(path.c_str()); }
