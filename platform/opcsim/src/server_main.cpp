@@ -22,7 +22,7 @@ const DWORD kLingerMs = 3000;
 const DWORD kNobodyCameMs = 30000;
 // Leaving: how long nothing must happen after the classes are withdrawn, and how long a client
 // that still holds one of our class objects (without an object or a lock) is waited for.
-const DWORD kQuietMs = 200;
+const DWORD kQuietMs = 500;
 const DWORD kFactoryGraceMs = 5000;
 
 DWORD g_mainThread = 0;
