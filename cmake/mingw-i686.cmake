@@ -15,3 +15,10 @@ find_program(WIDL_EXECUTABLE NAMES ${TOOLCHAIN_PREFIX}-widl widl)
 
 # Tests run through Wine; the wrapper points Wine at the build's prefix.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-emulator)
+
+# A developer machine with ccache shares compiled objects between checkouts; CI has none.
+find_program(CCACHE_PROGRAM ccache)
+if(CCACHE_PROGRAM)
+  set(CMAKE_C_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
+endif()
