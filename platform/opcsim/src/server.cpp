@@ -28,9 +28,9 @@ void DeliverShutdown(SinkList& sinks, const std::wstring& reason, Stats& stats) 
 }
 
 // A server that leaves: its clients' sinks go first (while the clients still answer), then every
-// object of it is cut off from its clients, whose next call through a proxy fails with
-// RPC_E_DISCONNECTED; a local server's process then ends. Clients in its own apartment call
-// it directly and cannot be cut off.
+// object of it is cut off from its clients, whose next call through a proxy fails
+// (RPC_E_DISCONNECTED; under Wine RPC_S_UNKNOWN_IF); a local server's process then ends. Clients in
+// its own apartment call it directly and cannot be cut off.
 void DisconnectEverything(Server::Held& held, Stats& stats) {
     std::vector<std::shared_ptr<Subscriptions>> groups;
     std::shared_ptr<SinkList> shutdownSinks;
@@ -367,15 +367,18 @@ STDMETHODIMP Server::QueryAvailableLocaleIDs(DWORD* count, LCID** lcids) {
     Enter(L"IOPCCommon::QueryAvailableLocaleIDs");
     if (!count || !lcids)
         return E_POINTER;
-    std::vector<LCID> locales = {LOCALE_SYSTEM_DEFAULT, LOCALE_USER_DEFAULT};
-    locales.insert(locales.end(), config_->locales.begin(), config_->locales.end());
     *count = 0;
-    *lcids = static_cast<LCID*>(CoTaskMemAlloc(locales.size() * sizeof(LCID)));
-    if (!*lcids)
-        return E_OUTOFMEMORY;
-    memcpy(*lcids, locales.data(), locales.size() * sizeof(LCID));
-    *count = static_cast<DWORD>(locales.size());
-    return S_OK;
+    *lcids = nullptr;
+    return Guarded([&]() -> HRESULT {
+        std::vector<LCID> locales = {LOCALE_SYSTEM_DEFAULT, LOCALE_USER_DEFAULT};
+        locales.insert(locales.end(), config_->locales.begin(), config_->locales.end());
+        *lcids = static_cast<LCID*>(CoTaskMemAlloc(locales.size() * sizeof(LCID)));
+        if (!*lcids)
+            return E_OUTOFMEMORY;
+        memcpy(*lcids, locales.data(), locales.size() * sizeof(LCID));
+        *count = static_cast<DWORD>(locales.size());
+        return S_OK;
+    });
 }
 
 STDMETHODIMP Server::GetErrorString(HRESULT error, LPWSTR* text) {

@@ -212,10 +212,6 @@ void SinkList::Deliver(const Call& fn, DWORD onlyCookie) {
             entry.direct->Release();
 }
 
-} // namespace opcsim
-
-namespace opcsim {
-
 bool SinkList::KeepAndCallLater(DWORD cookie, DWORD afterMs, Call fn) {
     SinkEntry kept;
     {

@@ -8,7 +8,12 @@ void DieAbruptly() {
 }
 
 void Tracked::Enter(const wchar_t* method) {
-    const long calls = stats_->Count(method);
+    long calls = 0;
+    try {
+        calls = stats_->Count(method);
+    } catch (...) {
+        return; // out of memory for a counter: the call goes on uncounted
+    }
     const Faults& faults = config_->faults;
     if (!faults.dieAt.empty() && faults.dieAt == method &&
         calls == static_cast<long>(faults.dieCall))
