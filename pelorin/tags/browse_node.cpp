@@ -54,6 +54,29 @@ private:
     ULONG next_ = 0;
 };
 
+// The walk converts every name twice and every item id once: names made of ASCII alone, as most
+// are, need no trip through the code page's tables (every ANSI code page extends ASCII).
+std::string Narrow(const wchar_t* wide) {
+    std::string ansi;
+    for (const wchar_t* at = wide; *at; ++at) {
+        if (*at >= 0x80)
+            return WideToAnsi(wide);
+        ansi += static_cast<char>(*at);
+    }
+    return ansi;
+}
+
+std::wstring Widen(const std::string& ansi) {
+    std::wstring wide;
+    wide.reserve(ansi.size());
+    for (const char c : ansi) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return AnsiToWide(ansi);
+        wide += static_cast<wchar_t>(c);
+    }
+    return wide;
+}
+
 struct TaskMemFree {
     void operator()(wchar_t* text) const { CoTaskMemFree(text); }
 };
@@ -103,7 +126,7 @@ void BrowseNode::Explore(Walk& walk) {
     IOPCBrowseServerAddressSpace* browse = browse_->Get();
     if (!browse)
         return;
-    std::wstring wide = AnsiToWide(name_);
+    const std::wstring wide = Widen(name_);
     if (FAILED(browse->ChangeBrowsePosition(OPC_BROWSE_DOWN, wide.c_str())))
         return; // the position did not change
     // One move up for the move down, also when an exception leaves the walk.
@@ -142,7 +165,7 @@ bool BrowseNode::TakeBranches(Walk& walk) {
             TaskString name(batch.Take());
             if (!name)
                 continue; // nothing to go down into
-            std::string ansi = WideToAnsi(name.get());
+            std::string ansi = Narrow(name.get());
             name.reset();
             if (!walk.Spend())
                 break;
@@ -173,8 +196,7 @@ void BrowseNode::TakeItems(Walk& walk) {
                 continue;
             if (!walk.Spend())
                 break;
-            std::unique_ptr<BrowseNode> child(
-                new BrowseNode(walk, WideToAnsi(name.get()), depth_ + 1));
+            std::unique_ptr<BrowseNode> child(new BrowseNode(walk, Narrow(name.get()), depth_ + 1));
             if (!child->leaves_.empty()) {
                 nested_.push_back(std::move(child));
                 continue;
@@ -185,7 +207,7 @@ void BrowseNode::TakeItems(Walk& walk) {
             const HRESULT found = browse ? browse->GetItemID(name.get(), &id) : E_FAIL;
             TaskString itemId(id);
             if (SUCCEEDED(found) && itemId) {
-                child->itemId_ = WideToAnsi(itemId.get());
+                child->itemId_ = Narrow(itemId.get());
                 itemId.reset();
                 leaves_.push_back(std::move(child));
                 walk.map.Enter(leaves_.back().get());

@@ -3,14 +3,13 @@
 // appeared. Entries come back in the order of the walk, so the same server gives the same order
 // every time (what a run stopped by the tag limit has handled depends on it).
 //
-// The map holds no node: the snapshot's tree owns them, and the map's keys are views of the
-// nodes' item ids. Use and drop it while the tree lives.
+// The map holds no node: the snapshot's tree owns them, and the map finds an entry's id in its
+// node. Use and drop it while the tree lives.
 #pragma once
 
 #include <cstddef>
-#include <string>
+#include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace pelorin {
@@ -34,7 +33,12 @@ public:
     const std::vector<BrowseNode*>& InWalkOrder() const { return order_; }
 
 private:
-    std::unordered_map<std::string_view, size_t> index_;
+    // Open addressing over the entries: a slot holds an entry's index + 1, 0 when free. The
+    // table is a power of two and at most half full, so every probe ends at a free slot.
+    size_t SlotOf(std::string_view itemId) const;
+    void Grow();
+
+    std::vector<uint32_t> slots_;
     std::vector<BrowseNode*> order_;
 };
 

@@ -61,11 +61,11 @@ bool CreateTagsForBranch(TagRun& run, const std::string& branch, const std::stri
     ItemIdMap map;
     // Declared after the map, so that the tree goes first.
     const std::unique_ptr<BrowseNode> snapshot(new BrowseNode(map, run.browse, branch, 0));
+    const fw::String description("");
     for (BrowseNode* leaf : map.InWalkOrder()) {
         if (run.shownTagCount >= kTagLimit)
             return false;
         const fw::String name(MakeTagName(leaf->ItemId(), branch, alias));
-        const fw::String description("");
         HostTag* tag =
             run.tagDatabase ? run.tagDatabase->CreateTag(0, 0, &name, &description) : nullptr;
         if (!tag)

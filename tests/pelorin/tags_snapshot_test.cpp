@@ -121,6 +121,8 @@ TEST_F(Snapshot, AsksForNamesInBatchesOfAHundred) {
     EXPECT_EQ("Bulk.Item1", top->Leaves().front()->ItemId());
     EXPECT_EQ("Bulk.Item250", top->Leaves().back()->ItemId());
     EXPECT_EQ(250u, map_.Size());
+    EXPECT_EQ(top->Leaves()[199].get(), map_.Find("Bulk.Item200"));
+    EXPECT_EQ(nullptr, map_.Find("Bulk.Item251"));
     // Every item costs one attempted move down and one GetItemID; only the branch is entered.
     EXPECT_EQ(250u, Only(log_, "down Item").size());
     EXPECT_EQ(250u, Only(log_, "id Item").size());
@@ -240,10 +242,14 @@ TEST_F(Snapshot, EveryNameAndIdTheServerHandsOutIsFreed) {
     Serve(L"PelorinTags.Plant");
     tagtest::TaskMemoryWatch watch;
     ASSERT_TRUE(watch.Active()) << "CoRegisterMallocSpy failed";
-    for (const char* branch : {"Plant", "Bulk", "Channel1"})
-        Take(branch);
-    Take(tagtest::Ansi(L"锅炉房"));
-    EXPECT_GT(map_.Size(), 250u);
+    size_t items = 0;
+    for (const std::string& branch : {std::string("Plant"), std::string("Bulk"),
+                                      std::string("Channel1"), tagtest::Ansi(L"锅炉房")}) {
+        ItemIdMap map; // a map lives no longer than its tree
+        BrowseNode top(map, recording_, branch, 0);
+        items += map.Size();
+    }
+    EXPECT_EQ(262u, items);
     EXPECT_EQ(0, watch.Outstanding());
 }
 
