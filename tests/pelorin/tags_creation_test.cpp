@@ -46,14 +46,6 @@ TEST(MakeOpcTags, NamesLoseDotsAndBangsAndTheHostRefusesATakenName) {
     EXPECT_EQ(Texts({tagtest::TagsMadeText(4)}), dialog.messages);
 }
 
-TEST(MakeOpcTags, AnAliasReplacesEveryOccurrenceOfTheBranchNameExactly) {
-    DialogStandIn dialog(L"PelorinTags.Plant");
-    dialog.aliases["Names"] = "N";
-    dialog.MakeOpcTags({"Names"});
-    // "names" differs in case from the branch name and stays.
-    EXPECT_EQ(Names({"DevTag", "XYZ", "NNTwice", "namesLow"}), dialog.TagNames());
-}
-
 TEST(MakeOpcTags, AnEmptyAliasOrTheEmptyKeyLeavesNamesAsTheyAre) {
     DialogStandIn dialog(L"PelorinTags.Plant");
     pelorin::ParseAliasText("Names;\n;Other\n", dialog.aliases);

@@ -55,18 +55,15 @@ TEST_F(PointTables, OneTablePerSubBranchWithSixColumnsPerItemAndOneRow) {
     EXPECT_TRUE(shown_.empty());
 }
 
-TEST_F(PointTables, WithoutAnAliasLineTheBranchNameIsThePrefix) {
+TEST_F(PointTables, WithoutAnAliasLineTheBranchNameIsThePrefixAnEmptyAliasIsNone) {
     Create({"Channel1"});
     EXPECT_EQ("CreateTable Channel1Device1", database_.calls[1]);
     EXPECT_EQ("Set Temp=Channel1Device1Temp", database_.calls[5]);
     EXPECT_EQ("Set Press=Channel1Device1Press", database_.calls[6]);
-}
-
-TEST_F(PointTables, AnEmptyAliasIsAnEmptyPrefix) {
     pelorin::ParseAliasText("Channel1;\n", aliases_);
     Create({"Channel1"});
-    EXPECT_EQ("CreateTable Device1", database_.calls[1]);
-    EXPECT_EQ("Set Temp=Device1Temp", database_.calls[5]);
+    EXPECT_EQ("CreateTable Device1", database_.calls[15]);
+    EXPECT_EQ("Set Temp=Device1Temp", database_.calls[19]);
 }
 
 TEST_F(PointTables, ABranchWithoutSubBranchesWritesNoTableButTheRunStillEnds) {
@@ -138,15 +135,6 @@ TEST_F(PointTables, NothingHappensWithoutAnOpenSource) {
                                [this](const std::wstring& text) { shown_.push_back(text); });
     EXPECT_EQ(Texts({"IsOpen"}), database_.calls);
     EXPECT_TRUE(shown_.empty());
-}
-
-TEST_F(PointTables, ChineseNamesKeepTheirBytes) {
-    Create({Ansi(L"锅炉房")});
-    EXPECT_EQ("CreateTable " + Ansi(L"锅炉房一号"), database_.calls[1]);
-    EXPECT_EQ(Texts({"DeviceName", Ansi(L"温度"), Ansi(L"温度UNIT"), Ansi(L"温度LL"),
-                     Ansi(L"温度LO"), Ansi(L"温度HI"), Ansi(L"温度HH")}),
-              database_.columns[0]);
-    EXPECT_EQ("Set " + Ansi(L"温度=锅炉房一号温度"), database_.calls[5]);
 }
 
 // The identifier a "select * from <identifier>" names, and whether anything follows it.

@@ -129,15 +129,6 @@ TEST_F(Snapshot, AsksForNamesInBatchesOfAHundred) {
     EXPECT_EQ(1, Count(log_, "up"));
 }
 
-TEST_F(Snapshot, TwoHundredNamesTakeThreeCallsTheLastOneEmpty) {
-    Serve(L"PelorinTags.Plant");
-    const auto top = Take("Exact");
-    EXPECT_EQ(CallLog({"next 100 -> 0 S_FALSE", "next 100 -> 100", "next 100 -> 100",
-                       "next 100 -> 0 S_FALSE"}),
-              Only(log_, "next"));
-    EXPECT_EQ(200u, top->Leaves().size());
-}
-
 TEST_F(Snapshot, ItemsWithItemsOfTheirOwnAreKeptAsideAndTheirItemsMapped) {
     Serve(L"PelorinTags.Plant");
     const auto top = Take("Plant");
