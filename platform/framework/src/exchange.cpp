@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <string>
 
+#include "byte_limit.h"
 #include "fw/app.h"
 #include "fw/dialog.h"
 #include "fw/resources.h"
@@ -166,8 +167,21 @@ void DataExchange::LimitTyping(size_t maxBytes) {
         return;
     wchar_t className[32] = {};
     GetClassNameW(last_, className, 32);
-    const UINT message = _wcsicmp(className, L"ComboBox") == 0 ? CB_LIMITTEXT : EM_LIMITTEXT;
-    SendMessageW(last_, message, maxBytes, 0);
+    const bool combo = _wcsicmp(className, L"ComboBox") == 0;
+    // The control's own limit counts UTF-16 units; at twice the bytes it never cuts what the
+    // byte count lets through (a surrogate pair is at least one byte), and it still bounds what
+    // the byte count does not see (an input method's composition).
+    const size_t units = maxBytes > 0x3FFFFFFF ? 0x7FFFFFFF : maxBytes * 2;
+    SendMessageW(last_, combo ? CB_LIMITTEXT : EM_LIMITTEXT, units, 0);
+    HWND edit = last_;
+    if (combo) {
+        COMBOBOXINFO info = {};
+        info.cbSize = sizeof info;
+        edit = GetComboBoxInfo(last_, &info) ? info.hwndItem : nullptr;
+        if (!edit || edit == last_)
+            return; // a drop-down list: nothing to type into
+    }
+    LimitEditBytes(edit, maxBytes);
 }
 
 void DataExchange::Range(int32_t value, int32_t min, int32_t max) {

@@ -35,7 +35,9 @@ public:
     // Validation of the value just exchanged (its control gets the focus on failure). The value
     // has already been taken when these reject it.
     void MaxBytes(const String& value, size_t maxBytes);
-    // When showing: limits typing in the last control to `maxBytes`.
+    // When showing: limits what can be typed, pasted or inserted into the last control (an edit,
+    // or the edit of a combo box) to `maxBytes` bytes in the process ANSI code page, counting a
+    // double-byte character as two. Text set by the program is not limited.
     void LimitTyping(size_t maxBytes);
     void Range(int32_t value, int32_t min, int32_t max);
     void Range(uint32_t value, uint32_t min, uint32_t max);

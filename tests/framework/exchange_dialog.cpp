@@ -1,0 +1,55 @@
+#include "exchange_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include "fw/resources.h"
+
+namespace {
+
+constexpr UINT kRunBody = WM_APP + 7;
+fw::ExtensionModule gTestModule;
+
+} // namespace
+
+void RegisterTestResources() {
+    if (!gTestModule.initialized) {
+        ASSERT_TRUE(fw::InitExtensionModule(gTestModule, GetModuleHandleW(nullptr)));
+        ASSERT_TRUE(fw::AddResourceModule(gTestModule));
+    }
+}
+
+FW_BEGIN_COMMANDS(ExchangeDialog)
+FW_ON_COMMAND(IDC_ACTION, BN_CLICKED, OnAction)
+FW_END_COMMANDS()
+
+BOOL ExchangeDialog::OnInitDialog() {
+    fw::Dialog::OnInitDialog();
+    PostMessageW(Handle(), kRunBody, 0, 0);
+    return TRUE;
+}
+
+void ExchangeDialog::DoDataExchange(fw::DataExchange& dx) {
+    if (exchange)
+        exchange(dx);
+}
+
+bool ExchangeDialog::PreTranslateMessage(MSG* message) {
+    if (message->message == kRunBody)
+        ++preTranslated;
+    return false;
+}
+
+INT_PTR ExchangeDialog::OnMessage(UINT message, WPARAM, LPARAM, bool& handled) {
+    if (message == kRunBody) {
+        handled = true;
+        if (body)
+            body(*this);
+        if (!Ending())
+            EndDialog(IDABORT);
+    }
+    return 0;
+}
+
+void ExchangeDialog::OnAction() {
+    ++actions;
+}
