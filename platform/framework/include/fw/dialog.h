@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <memory>
-
 #include "fw/export.h"
 #include "fw/string.h"
 
@@ -35,27 +33,28 @@ public:
 
     // Creates the dialog, runs its own modal loop with the owner disabled, destroys the window
     // and returns the result given to EndDialog; -1 when the dialog cannot be created.
-    INT_PTR DoModal();
-    void EndDialog(INT_PTR result);
+    INT_PTR DoModal() noexcept;
+    void EndDialog(INT_PTR result) noexcept;
     // True once EndDialog was called and the modal loop is about to end.
     bool Ending() const { return ended_; }
 
     // Moves values between members and controls: save = true reads the controls (with
     // validation), false shows the values. Returns false when a control failed validation.
-    bool UpdateData(bool save = true);
+    bool UpdateData(bool save = true) noexcept;
 
     HWND Handle() const { return hwnd_; }
-    HWND Item(UINT id) const;
+    HWND Item(UINT id) const noexcept;
     UINT TemplateId() const { return templateId_; }
 
     // Small helpers over the controls (ANSI texts as the process code page has them).
-    String GetItemText(UINT id) const;
-    void SetItemText(UINT id, const char* text);
-    void CheckRadioButton(UINT first, UINT last, UINT checked);
-    LRESULT SendItemMessage(UINT id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    String GetItemText(UINT id) const noexcept;
+    void SetItemText(UINT id, const char* text) noexcept;
+    void CheckRadioButton(UINT first, UINT last, UINT checked) noexcept;
+    LRESULT SendItemMessage(UINT id, UINT message, WPARAM wParam = 0,
+                            LPARAM lParam = 0) const noexcept;
 
     // The property every framework dialog window carries (pointing at its Dialog object).
-    static const wchar_t* WindowPropertyName();
+    static const wchar_t* WindowPropertyName() noexcept;
 
 protected:
     virtual BOOL OnInitDialog(); // shows the values (UpdateData(false)); TRUE: default focus
@@ -73,6 +72,7 @@ protected:
 private:
     friend class DialogControls;
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     bool OnCommand(UINT id, UINT code);
 
     UINT templateId_;
@@ -80,7 +80,7 @@ private:
     HWND hwnd_ = nullptr;
     bool ended_ = false;
     INT_PTR result_ = -1;
-    std::unique_ptr<DialogControls> controls_; // the template's COM controls, while running
+    DialogControls* controls_ = nullptr; // the template's COM controls, while running
 };
 
 } // namespace fw

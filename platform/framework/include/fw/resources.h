@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 #include "fw/export.h"
@@ -17,11 +18,12 @@ struct ExtensionModule {
 };
 
 // Records the module; fails for a null handle or a module already initialised.
-FW_API bool InitExtensionModule(ExtensionModule& ext, HMODULE module);
-// Puts the module at the front of the resource chain (searched before older entries).
-FW_API bool AddResourceModule(ExtensionModule& ext);
+FW_API bool InitExtensionModule(ExtensionModule& ext, HMODULE module) noexcept;
+// Puts the module at the front of the resource chain (searched before older entries); false
+// when it is not initialised, already in the chain, or memory ran out.
+FW_API bool AddResourceModule(ExtensionModule& ext) noexcept;
 // Leaves the chain and forgets the module.
-FW_API void TermExtensionModule(ExtensionModule& ext);
+FW_API void TermExtensionModule(ExtensionModule& ext) noexcept;
 
 struct FoundResource {
     HMODULE module = nullptr;
@@ -31,10 +33,22 @@ struct FoundResource {
 
 // Finds a resource by integer id in the chain, preferring the user's UI language, then neutral,
 // then English, then whatever language the module has.
-FW_API FoundResource FindChainResource(const wchar_t* type, UINT id);
-// String table entry in the preferred language; false when no module has it.
-FW_API bool LoadChainString(UINT id, std::wstring& text);
+FW_API FoundResource FindChainResource(const wchar_t* type, UINT id) noexcept;
+// String table entry `id` in the preferred language, searched like FindChainResource: `text`
+// points into the resource's own memory (valid while its module is loaded, not terminated) and
+// `length` counts its UTF-16 units. False when no module has a non-empty entry.
+FW_API bool FindChainString(UINT id, const wchar_t*& text, size_t& length) noexcept;
 // The user's UI language that the lookups prefer.
-FW_API LANGID PreferredLanguage();
+FW_API LANGID PreferredLanguage() noexcept;
+
+// The entry as a string of the caller's; false (text unchanged) when no module has it.
+inline bool LoadChainString(UINT id, std::wstring& text) {
+    const wchar_t* found = nullptr;
+    size_t length = 0;
+    if (!FindChainString(id, found, length))
+        return false;
+    text.assign(found, length);
+    return true;
+}
 
 } // namespace fw
