@@ -25,6 +25,8 @@ FW_END_COMMANDS()
 BOOL ExchangeDialog::OnInitDialog() {
     fw::Dialog::OnInitDialog();
     PostMessageW(Handle(), kRunBody, 0, 0);
+    if (onInit)
+        onInit();
     return TRUE;
 }
 
@@ -36,6 +38,8 @@ void ExchangeDialog::DoDataExchange(fw::DataExchange& dx) {
 bool ExchangeDialog::PreTranslateMessage(MSG* message) {
     if (message->message == kRunBody)
         ++preTranslated;
+    if (onPreTranslate)
+        onPreTranslate(*message);
     return false;
 }
 
@@ -44,12 +48,16 @@ INT_PTR ExchangeDialog::OnMessage(UINT message, WPARAM, LPARAM, bool& handled) {
         handled = true;
         if (body)
             body(*this);
-        if (!Ending())
+        if (endAfterBody && !Ending())
             EndDialog(IDABORT);
+    } else if (onMessage) {
+        onMessage(message);
     }
     return 0;
 }
 
 void ExchangeDialog::OnAction() {
     ++actions;
+    if (onAction)
+        onAction();
 }

@@ -1,5 +1,6 @@
 // A framework dialog for tests: it runs a test body once it is shown (inside its own modal
 // loop), exchanges values through a function the test gives, and counts its action button.
+// Its hooks let a test make the dialog's own code throw where the framework calls it.
 #pragma once
 
 #include <windows.h>
@@ -17,9 +18,15 @@ class ExchangeDialog : public fw::Dialog {
 public:
     explicit ExchangeDialog(UINT id = IDD_EXCHANGE, HWND parent = nullptr) : Dialog(id, parent) {}
 
-    // Runs once the dialog is shown; the dialog then ends with IDABORT unless the body ended it.
+    // Runs once the dialog is shown; the dialog then ends with IDABORT unless the body ended it
+    // or `endAfterBody` is false.
     std::function<void(ExchangeDialog&)> body;
+    bool endAfterBody = true;
     std::function<void(fw::DataExchange&)> exchange;
+    std::function<void()> onInit;   // at the end of OnInitDialog
+    std::function<void()> onAction; // in the command handler of IDC_ACTION, after counting
+    std::function<void(const MSG&)> onPreTranslate; // every message of the modal loop
+    std::function<void(UINT)> onMessage;            // every message OnMessage sees, but the body's
     int actions = 0;
     int preTranslated = 0;
 

@@ -156,19 +156,25 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return E_NOTIMPL;
     }
-    STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
+    STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                        EXCEPINFO* exception, UINT*) override {
         if (!params || (params->cArgs && !params->rgvarg))
             return E_INVALIDARG;
         HWND control = control_;
         if (!control || !IsWindow(control))
             return S_FALSE;
+        HRESULT hr;
         try {
-            return DialogControls::DispatchEvent(
+            hr = DialogControls::DispatchEvent(
                 GetParent(control), static_cast<UINT>(GetDlgCtrlID(control)), dispid, *params);
         } catch (...) {
-            return E_UNEXPECTED; // a handler's failure must not unwind into the control
+            hr = DISP_E_EXCEPTION; // ours must not unwind into the control either
         }
+        if (hr == DISP_E_EXCEPTION && exception) {
+            *exception = EXCEPINFO();
+            exception->scode = E_UNEXPECTED;
+        }
+        return hr;
     }
 
 private:

@@ -36,7 +36,8 @@ void LeaveModalStack(HWND hwnd) {
 
 } // namespace
 
-Dialog::Dialog(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
+Dialog::Dialog(UINT templateId, HWND parent, DialogEntry entry)
+    : templateId_(templateId), parent_(parent), entry_(entry ? entry : &detail::EnterDialog) {}
 
 Dialog::~Dialog() {
     if (hwnd_ && IsWindow(hwnd_))
@@ -46,6 +47,18 @@ Dialog::~Dialog() {
 
 const wchar_t* Dialog::WindowPropertyName() noexcept {
     return L"fw.Dialog";
+}
+
+bool Dialog::Enter(DialogCall& call) {
+    if (entry_(*this, call))
+        return true;
+    ReportUnexpected();
+    return false;
+}
+
+void Dialog::ReportUnexpected() {
+    if (!ShowMessageId(hwnd_, kMsgUnexpected, MB_OK | MB_ICONEXCLAMATION))
+        ShowMessageW(hwnd_, L"Unexpected error.", MB_OK | MB_ICONEXCLAMATION);
 }
 
 INT_PTR Dialog::DoModal() noexcept {
@@ -85,6 +98,7 @@ INT_PTR Dialog::DoModal() noexcept {
     }
 
     ended_ = false;
+    initFailed_ = false;
     result_ = -1;
     HWND created = CreateDialogIndirectParamW(found.module, dialogTemplate, owner, DialogProc,
                                               reinterpret_cast<LPARAM>(this));
@@ -98,6 +112,8 @@ INT_PTR Dialog::DoModal() noexcept {
     }
     if (!ended_)
         ShowWindow(hwnd_, SW_SHOWNORMAL);
+    if (initFailed_)
+        ReportUnexpected();
 
     MSG message;
     while (!ended_) {
@@ -108,7 +124,9 @@ INT_PTR Dialog::DoModal() noexcept {
         }
         if (got == -1)
             break;
-        if (PreTranslateMessage(&message))
+        DialogCall call{DialogCall::kPreTranslate};
+        call.msg = &message;
+        if (Enter(call) && call.handled)
             continue;
         if (hwnd_ && IsDialogMessageW(hwnd_, &message))
             continue;
@@ -145,8 +163,9 @@ bool Dialog::UpdateData(bool save) noexcept {
     if (!hwnd_)
         return false;
     DataExchange dx(*this, save);
-    DoDataExchange(dx);
-    return !dx.Failed();
+    DialogCall call{DialogCall::kDataExchange};
+    call.exchange = &dx;
+    return Enter(call) && !dx.Failed();
 }
 
 HWND Dialog::Item(UINT id) const noexcept {
@@ -217,22 +236,22 @@ INT_PTR Dialog::OnMessage(UINT, WPARAM, LPARAM, bool&) {
 }
 
 bool Dialog::OnCommand(UINT id, UINT code) {
-    if (const CommandEntry* entry = GetCommandTable()) {
-        for (; entry->handler; ++entry) {
+    DialogCall table{DialogCall::kCommandTable};
+    if (Enter(table) && table.commands) {
+        for (const CommandEntry* entry = table.commands; entry->handler; ++entry) {
             if (entry->id == id && entry->code == code) {
-                (this->*(entry->handler))();
+                DialogCall call{DialogCall::kCommand};
+                call.handler = entry->handler;
+                Enter(call);
                 return true;
             }
         }
     }
     // Enter and Escape reach us as IDOK/IDCANCEL from the dialog manager, the close box as
     // IDCANCEL from WM_CLOSE.
-    if (code == BN_CLICKED && id == IDOK) {
-        OnOK();
-        return true;
-    }
-    if (code == BN_CLICKED && id == IDCANCEL) {
-        OnCancel();
+    if (code == BN_CLICKED && (id == IDOK || id == IDCANCEL)) {
+        DialogCall call{id == IDOK ? DialogCall::kOK : DialogCall::kCancel};
+        Enter(call);
         return true;
     }
     return false;
@@ -251,10 +270,12 @@ INT_PTR Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         hwnd_ = nullptr;
         return FALSE;
     default: {
-        bool handled = false;
-        INT_PTR result = OnMessage(message, wParam, lParam, handled);
-        if (handled) {
-            SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
+        DialogCall call{DialogCall::kMessage};
+        call.message = message;
+        call.wParam = wParam;
+        call.lParam = lParam;
+        if (Enter(call) && call.handled) {
+            SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, call.result);
             return TRUE;
         }
         return FALSE;
@@ -263,7 +284,8 @@ INT_PTR Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    // Nothing of ours may unwind into the window manager.
+    // Nothing of ours may unwind into the window manager; the dialog's own code is guarded by
+    // its entry, this catches the framework's.
     try {
         if (message == WM_INITDIALOG) {
             auto* self = reinterpret_cast<Dialog*>(lParam);
@@ -275,7 +297,10 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
                 self->EndDialog(-1); // the dialog cannot work without its controls
                 return FALSE;
             }
-            return self->OnInitDialog();
+            DialogCall call{DialogCall::kInitDialog};
+            call.result = TRUE; // a failed initialisation leaves the default focus
+            self->initFailed_ = !self->entry_(*self, call);
+            return call.result;
         }
         auto* self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
         return self ? self->HandleMessage(message, wParam, lParam) : FALSE;

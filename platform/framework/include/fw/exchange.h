@@ -68,6 +68,7 @@ enum : UINT {
     kMsgNotUnsigned = 0xF201,
     kMsgRange = 0xF202,
     kMsgTooLong = 0xF203,
+    kMsgUnexpected = 0xF204, // a dialog's code failed with an exception; the dialog goes on
 };
 
 } // namespace fw
