@@ -18,6 +18,11 @@ void RegisterTestResources() {
     }
 }
 
+void MoveTestResourcesToFront() {
+    fw::TermExtensionModule(gTestModule);
+    RegisterTestResources();
+}
+
 FW_BEGIN_COMMANDS(ExchangeDialog)
 FW_ON_COMMAND(IDC_ACTION, BN_CLICKED, OnAction)
 FW_END_COMMANDS()

@@ -13,6 +13,8 @@
 
 // Registers this test program's resources once, as a plug-in does at load.
 void RegisterTestResources();
+// Registers them again, so that they come before every module registered since.
+void MoveTestResourcesToFront();
 
 class ExchangeDialog : public fw::Dialog {
 public:

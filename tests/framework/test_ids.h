@@ -11,3 +11,5 @@
 #define IDC_ACTION 1015
 #define IDC_GRID 1016
 #define IDS_GREETING 300
+// Only the rival plug-in of the resource tests has this one.
+#define IDS_RIVAL_ONLY 301

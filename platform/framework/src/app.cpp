@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "fw/resources.h"
+#include "fw/dialog.h"
 #include "fw/string.h"
 
 namespace fw {
@@ -22,6 +22,17 @@ HWND DefaultOwner(HWND owner) {
         return owner;
     HWND active = GetActiveWindow();
     return active ? active : gMainWindow;
+}
+
+// The module of the framework dialog that `owner` is (or lies in), else null.
+HMODULE DialogModuleOf(HWND owner) {
+    if (!owner || !IsWindow(owner))
+        return nullptr;
+    for (HWND window : {owner, GetAncestor(owner, GA_ROOT)})
+        if (const auto* dialog =
+                static_cast<const Dialog*>(GetPropW(window, Dialog::WindowPropertyName())))
+            return dialog->Module();
+    return nullptr;
 }
 
 // A counted text, terminated in our own memory.
@@ -71,10 +82,11 @@ int ShowMessage(HWND owner, const char* ansiText, UINT flags) noexcept {
     }
 }
 
-int ShowMessageId(HWND owner, UINT stringId, UINT flags) noexcept {
+int ShowMessageId(HWND owner, UINT stringId, UINT flags, HMODULE caller) noexcept {
+    HMODULE first = DialogModuleOf(owner);
     const wchar_t* text = nullptr;
     size_t length = 0;
-    if (!FindChainString(stringId, text, length))
+    if (!FindChainString(stringId, text, length, first ? first : caller))
         return 0;
     const std::unique_ptr<wchar_t[]> shown = Terminated(text, length);
     return shown ? ShowMessageW(owner, shown.get(), flags) : 0;

@@ -36,8 +36,9 @@ void LeaveModalStack(HWND hwnd) {
 
 } // namespace
 
-Dialog::Dialog(UINT templateId, HWND parent, DialogEntry entry)
-    : templateId_(templateId), parent_(parent), entry_(entry ? entry : &detail::EnterDialog) {}
+Dialog::Dialog(UINT templateId, HWND parent, DialogEntry entry, HMODULE module)
+    : templateId_(templateId), parent_(parent), entry_(entry ? entry : &detail::EnterDialog),
+      module_(module) {}
 
 Dialog::~Dialog() {
     if (hwnd_ && IsWindow(hwnd_))
@@ -57,12 +58,13 @@ bool Dialog::Enter(DialogCall& call) {
 }
 
 void Dialog::ReportUnexpected() {
-    if (!ShowMessageId(hwnd_, kMsgUnexpected, MB_OK | MB_ICONEXCLAMATION))
+    if (!ShowMessageId(hwnd_, kMsgUnexpected, MB_OK | MB_ICONEXCLAMATION, module_))
         ShowMessageW(hwnd_, L"Unexpected error.", MB_OK | MB_ICONEXCLAMATION);
 }
 
 INT_PTR Dialog::DoModal() noexcept {
-    FoundResource found = FindChainResource(reinterpret_cast<LPCWSTR>(RT_DIALOG), templateId_);
+    FoundResource found =
+        FindChainResource(reinterpret_cast<LPCWSTR>(RT_DIALOG), templateId_, module_);
     if (!found.resource)
         return -1;
     HGLOBAL loaded = LoadResource(found.module, found.resource);

@@ -248,7 +248,7 @@ void DataExchange::FailWithString(UINT stringId, const wchar_t* arg1,
                                   const wchar_t* arg2) noexcept {
     const wchar_t* text = L"Invalid value.";
     size_t length = std::wcslen(text);
-    FindChainString(stringId, text, length);
+    FindChainString(stringId, text, length, dialog_.Module());
     wchar_t message[1024];
     Substitute(text, length, arg1, arg2, message);
     Fail(message);

@@ -13,11 +13,7 @@ std::vector<HMODULE>& Chain() {
 }
 
 HMODULE FrameworkModule() {
-    HMODULE self = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&FrameworkModule), &self);
-    return self;
+    return ThisModule();
 }
 
 BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) {
@@ -112,9 +108,9 @@ void TermExtensionModule(ExtensionModule& ext) noexcept {
     ext = ExtensionModule();
 }
 
-FoundResource FindChainResource(const wchar_t* type, UINT id) noexcept {
+FoundResource FindChainResource(const wchar_t* type, UINT id, HMODULE first) noexcept {
     FoundResource result;
-    ForEachModule(nullptr, [&](HMODULE module) {
+    ForEachModule(first, [&](HMODULE module) {
         LANGID language = 0;
         HRSRC found = FindInModule(module, type, id, language);
         if (!found)
@@ -127,8 +123,8 @@ FoundResource FindChainResource(const wchar_t* type, UINT id) noexcept {
     return result;
 }
 
-bool FindChainString(UINT id, const wchar_t*& text, size_t& length) noexcept {
-    return ForEachModule(nullptr,
+bool FindChainString(UINT id, const wchar_t*& text, size_t& length, HMODULE first) noexcept {
+    return ForEachModule(first,
                          [&](HMODULE module) { return FindStringIn(module, id, text, length); });
 }
 

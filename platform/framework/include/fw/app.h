@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "fw/export.h"
+#include "fw/resources.h"
 
 namespace fw {
 
@@ -20,8 +21,10 @@ FW_API HWND MainWindow() noexcept;
 // nothing could be shown.
 FW_API int ShowMessage(HWND owner, const char* ansiText, UINT flags) noexcept;
 FW_API int ShowMessageW(HWND owner, const wchar_t* text, UINT flags) noexcept;
-// Text from the string tables of the resource chain; an unknown id shows nothing and returns 0.
-FW_API int ShowMessageId(HWND owner, UINT stringId, UINT flags) noexcept;
+// Text from the string tables: of the owner's module when the owner is a framework dialog, else
+// of the calling module, then of the resource chain. An unknown id shows nothing and returns 0.
+FW_API int ShowMessageId(HWND owner, UINT stringId, UINT flags,
+                         HMODULE caller = ThisModule()) noexcept;
 
 // Shows the hourglass while it lives; nests.
 class FW_API WaitCursor {

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "fw/export.h"
+#include "fw/resources.h"
 #include "fw/string.h"
 
 namespace fw {
@@ -65,11 +66,11 @@ inline bool EnterDialog(Dialog& dialog, DialogCall& call) noexcept;
 
 class FW_API Dialog {
 public:
-    // `parent` null: the dialog is owned by the application's main window. Leave `entry` to its
-    // default: it is taken where the derived class is compiled, so that the calls into the
-    // derived class are guarded in its own module.
+    // `parent` null: the dialog is owned by the application's main window. Leave `entry` and
+    // `module` to their defaults: they are taken where the derived class is compiled, so that
+    // its calls are guarded in its own module and its own template and strings come first.
     explicit Dialog(UINT templateId, HWND parent = nullptr,
-                    DialogEntry entry = &detail::EnterDialog);
+                    DialogEntry entry = &detail::EnterDialog, HMODULE module = ThisModule());
     virtual ~Dialog();
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
@@ -88,6 +89,8 @@ public:
     HWND Handle() const { return hwnd_; }
     HWND Item(UINT id) const noexcept;
     UINT TemplateId() const { return templateId_; }
+    // The module of the dialog's code: its template and strings are looked up there first.
+    HMODULE Module() const { return module_; }
 
     // Small helpers over the controls (ANSI texts as the process code page has them).
     String GetItemText(UINT id) const noexcept;
@@ -95,6 +98,8 @@ public:
     void CheckRadioButton(UINT first, UINT last, UINT checked) noexcept;
     LRESULT SendItemMessage(UINT id, UINT message, WPARAM wParam = 0,
                             LPARAM lParam = 0) const noexcept;
+    // String table entry `id`, from the dialog's module first; false when there is none.
+    bool LoadText(UINT id, std::wstring& text) const { return LoadChainString(id, text, module_); }
 
     // The property every framework dialog window carries (pointing at its Dialog object).
     static const wchar_t* WindowPropertyName() noexcept;
@@ -125,6 +130,7 @@ private:
     UINT templateId_;
     HWND parent_;
     DialogEntry entry_;
+    HMODULE module_;
     HWND hwnd_ = nullptr;
     bool ended_ = false;
     bool initFailed_ = false; // reported once the dialog shows, so that the message goes over it
