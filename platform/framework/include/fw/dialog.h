@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <memory> // callers of this header have long found std::unique_ptr through it
+
 #include "fw/export.h"
 #include "fw/resources.h"
 #include "fw/string.h"
@@ -68,7 +70,8 @@ class FW_API Dialog {
 public:
     // `parent` null: the dialog is owned by the application's main window. Leave `entry` and
     // `module` to their defaults: they are taken where the derived class is compiled, so that
-    // its calls are guarded in its own module and its own template and strings come first.
+    // its calls are guarded in its own module and its own template and strings come first. (A
+    // base class that other modules derive from would have to pass on its callers' values.)
     explicit Dialog(UINT templateId, HWND parent = nullptr,
                     DialogEntry entry = &detail::EnterDialog, HMODULE module = ThisModule());
     virtual ~Dialog();
