@@ -32,6 +32,22 @@ HTREEITEM FirstChild(HWND tree, HTREEITEM parent) {
 
 } // namespace
 
+void PostClick(HWND control, POINT at) {
+    const LPARAM where = MAKELPARAM(at.x, at.y);
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageW(control, WM_LBUTTONUP, 0, where);
+}
+
+void PostDoubleClick(HWND control, POINT at) {
+    // The first press and release, then the second press that the system reports as a
+    // double-click, and its release.
+    const LPARAM where = MAKELPARAM(at.x, at.y);
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageW(control, WM_LBUTTONUP, 0, where);
+    PostMessageW(control, WM_LBUTTONDBLCLK, MK_LBUTTON, where);
+    PostMessageW(control, WM_LBUTTONUP, 0, where);
+}
+
 bool ListEntryPoint(HWND list, const std::wstring& entry, int& index, POINT& at, std::string& why) {
     std::vector<std::wstring> entries;
     index = -1;
@@ -100,6 +116,14 @@ bool TreeItemExpanded(HWND tree, HTREEITEM item) {
 }
 
 bool TreeButtonPoint(HWND tree, HTREEITEM item, POINT& at) {
+    // The tree draws a button only for an item with children (or that says it has some); its
+    // hit test answers "button" left of any item.
+    TVITEMW data = {};
+    data.mask = TVIF_CHILDREN | TVIF_HANDLE;
+    data.hItem = item;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
+    if (!TreeView_GetChild(tree, item) && data.cChildren == 0)
+        return false;
     TreeView_EnsureVisible(tree, item);
     RECT text = {};
     if (!TreeView_GetItemRect(tree, item, &text, TRUE))

@@ -32,6 +32,11 @@ bool TreeButtonPoint(HWND tree, HTREEITEM item, POINT& at);
 // The middle of the item's text (scrolled into view).
 bool TreeTextPoint(HWND tree, HTREEITEM item, POINT& at);
 
+// The messages a person's mouse sends for a click and for a double-click at `at` (client
+// coordinates), posted to the control.
+void PostClick(HWND control, POINT at);
+void PostDoubleClick(HWND control, POINT at);
+
 // "Root/Channel1" for messages.
 std::string TreePathText(const std::vector<std::wstring>& path, size_t count);
 

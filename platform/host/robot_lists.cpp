@@ -85,13 +85,9 @@ bool Robot::DoubleClick(const Step& step, std::string& why) {
         why = "list box " + id + ": " + why;
         return false;
     }
-    // What a mouse sends for a double-click: the first press selects the entry (the list box
-    // notifies the change), the second is the double-click.
-    const LPARAM where = MAKELPARAM(at.x, at.y);
-    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, where);
-    PostMessageW(list, WM_LBUTTONUP, 0, where);
-    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, where);
-    PostMessageW(list, WM_LBUTTONUP, 0, where);
+    // The first press selects the entry (the list box notifies the change), the second is the
+    // double-click.
+    PostDoubleClick(list, at);
     return Sync();
 }
 

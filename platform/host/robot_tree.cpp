@@ -15,9 +15,7 @@ bool IsTree(HWND control) {
 } // namespace
 
 bool Robot::ClickAt(HWND control, POINT at) {
-    const LPARAM where = MAKELPARAM(at.x, at.y);
-    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, where);
-    PostMessageW(control, WM_LBUTTONUP, 0, where);
+    PostClick(control, at);
     return Sync();
 }
 

@@ -213,7 +213,10 @@ bool CheckArguments(const std::string& usage, const std::vector<FieldValue>& wor
             return false;
         }
         if (!Matches(element, words[pos])) {
-            why = which() + " must be " + Describe(element);
+            // What an optional part or a repetition before it would have taken fits too.
+            std::vector<Token> fits = couldBe;
+            fits.insert(fits.end(), element.choices.begin(), element.choices.end());
+            why = which() + " must be " + Describe(fits);
             return false;
         }
         ++pos;
