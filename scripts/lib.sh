@@ -254,10 +254,13 @@ run_scenario() {
     return $rc
 }
 
-# What went wrong in a failed run_scenario, indented, for a summary.
+# What went wrong in a failed run_scenario, indented, for a summary: the failing step and its
+# reason, or the host's own complaint, or else the end of its output.
 scenario_failure() {
-    local dir=$1
-    grep -v '^\s*$' "$dir/host.log" | grep -E "FAIL|  |host:|^line|said:|no file|cannot" |
-        head -8 | sed 's/^/    /'
+    local dir=$1 found
+    found=$({ grep -A1 "^FAIL" "$dir/host.log"; grep -E "^host:|stopping the host" "$dir/host.log"; } |
+        grep -v '^--$' | head -6)
+    [ -n "$found" ] || found=$(grep -v '^\s*$' "$dir/host.log" | tail -4)
+    printf '%s\n' "$found" | sed 's/^/    /'
     [ -z "${SCENARIO_LEAKED:-}" ] || echo "    a simulated server still holds: $SCENARIO_LEAKED"
 }

@@ -68,9 +68,10 @@ bool HostSession::Add(const std::wstring& name, const std::wstring& device,
 
 bool HostSession::LoadAll(std::string& error) {
     for (auto& plugin : plugins_) {
-        std::printf("device: %s%s\nplugin: %s (%s)\n", fw::WideToUtf8(plugin->device).c_str(),
-                    plugin->created ? " (new, defaults)" : "", plugin->record->Layout().plugin,
-                    fw::WideToUtf8(plugin->path).c_str());
+        std::printf("device: %s%s\nplugin: %s (%s record, %s)\n",
+                    fw::WideToUtf8(plugin->device).c_str(),
+                    plugin->created ? " (new, defaults)" : "", plugin->CallName().c_str(),
+                    plugin->record->Layout().plugin, fw::WideToUtf8(plugin->path).c_str());
         std::fflush(stdout);
         plugin->module = LoadLibraryW(plugin->path.c_str());
         if (!plugin->module) {
