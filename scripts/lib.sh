@@ -244,7 +244,7 @@ run_scenario() {
             timeout 120 wine "$BIN/host.exe" "${args[@]}" --scenario "$(to_windows "$scn")" \
                 --out "$(to_windows "$dir")" </dev/null >"$dir/host.log" 2>&1) || rc=$?
         SCENARIO_LEAKED=$(grep -h "^outstanding" "$dir"/opcsim/*.txt 2>/dev/null |
-            grep -v "objects=0 references=0 sinks=0")
+            grep -v "objects=0 references=0 sinks=0") || true
         [ -z "$SCENARIO_LEAKED" ] || [ $rc != 0 ] || rc=1
     else
         cp "$WORLD_LOG" "$dir/host.log"
@@ -259,8 +259,8 @@ run_scenario() {
 scenario_failure() {
     local dir=$1 found
     found=$({ grep -A1 "^FAIL" "$dir/host.log"; grep -E "^host:|stopping the host" "$dir/host.log"; } |
-        grep -v '^--$' | head -6)
-    [ -n "$found" ] || found=$(grep -v '^\s*$' "$dir/host.log" | tail -4)
+        grep -v '^--$' | head -6) || true
+    [ -n "$found" ] || found=$(grep -v '^\s*$' "$dir/host.log" | tail -4) || true
     printf '%s\n' "$found" | sed 's/^/    /'
     [ -z "${SCENARIO_LEAKED:-}" ] || echo "    a simulated server still holds: $SCENARIO_LEAKED"
 }
