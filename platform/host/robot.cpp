@@ -202,13 +202,11 @@ bool Robot::WaitForCall(std::string& why) {
             return false;
         }
     }
-    calling_ = false;
     return true;
 }
 
 void Robot::StartCall(size_t index) {
     ResetEvent(callDone_);
-    calling_ = true;
     PostMessageW(sink_, kPluginCallMessage, index, 0);
 }
 

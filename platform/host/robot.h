@@ -115,7 +115,6 @@ private:
     HANDLE thread_ = nullptr;
     HANDLE callDone_;
     int result_ = 0;
-    bool calling_ = false;   // a call was started and has not been seen to end
     HWND current_ = nullptr; // the dialog the last step worked on
     bool failed_ = false;
     int stepsRun_ = 0;
