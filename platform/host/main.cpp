@@ -195,7 +195,7 @@ int Run() {
             return 2;
         }
         for (const host::Step& step : scenario.given) {
-            if (step.spec->given && !step.spec->given(step, session, problem)) {
+            if (step.entry->given && !step.entry->given(step, session, problem)) {
                 std::printf("FAIL %s:%d: %s\n  %s\n", scenarioName.c_str(), step.line,
                             step.source.c_str(), problem.c_str());
                 return 2;

@@ -223,7 +223,7 @@ void Robot::Run() {
     for (const Step& step : scenario_.steps) {
         std::printf("  > %s\n", step.source.c_str());
         std::fflush(stdout);
-        if (!(this->*step.spec->robot)(step, why)) {
+        if (!(this->*step.entry->robot)(step, why)) {
             std::printf("FAIL %s:%d: %s\n  %s\n", scenarioName_.c_str(), step.line,
                         step.source.c_str(), why.c_str());
             std::fflush(stdout);

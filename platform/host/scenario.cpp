@@ -157,21 +157,21 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
             return false;
         }
         const std::string kind = step.Kind();
-        step.spec = FindStep(kind);
-        if (!step.spec) {
+        step.entry = FindStep(kind);
+        if (!step.entry) {
             error = AtLine(lineNumber, "unknown step '" + kind + "'");
             return false;
         }
-        if (!CheckArguments(step.spec->Arguments(), step.words, step.First(), kind, why) ||
-            (step.spec->extra && !step.spec->extra(step, why))) {
-            error = AtLine(lineNumber, why + "; the step is: " + step.spec->usage);
+        if (!CheckArguments(step.entry->Arguments(), step.words, step.First(), kind, why) ||
+            (step.entry->extra && !step.entry->extra(step, why))) {
+            error = AtLine(lineNumber, why + "; the step is: " + step.entry->usage);
             return false;
         }
         if (kOnce.count(kind) && !seen.insert(kind).second) {
             error = AtLine(lineNumber, "'" + kind + "' comes twice");
             return false;
         }
-        if (step.spec->robot) {
+        if (step.entry->robot) {
             scenario.namesCalls = scenario.namesCalls || kind == "call";
             scenario.steps.push_back(step);
         } else {

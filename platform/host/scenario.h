@@ -9,13 +9,13 @@
 
 namespace host {
 
-struct StepSpec;
+struct StepEntry;
 
 struct Step {
     int line = 0;
     std::string source;            // the line as written, for messages
     std::vector<FieldValue> words; // first word is the verb; quoted words keep quoted=true
-    const StepSpec* spec = nullptr;
+    const StepEntry* entry = nullptr;
     const std::string& Verb() const { return words[0].text; }
     // "expect text" etc.: the verb with its first argument.
     std::string Kind() const;

@@ -40,7 +40,7 @@ bool PumpBound(const Step& step, std::string& why) {
 }
 
 // clang-format off
-const std::vector<StepSpec> kSteps = {
+const std::vector<StepEntry> kSteps = {
     {nullptr, "Before the call: the test runner sets up the world, the host the records", nullptr, nullptr, nullptr, nullptr},
     {"given plugins <plugin> ...", "load these plug-ins, in this order (default: the folder's)",
      nullptr, GivenPlugins, WorldPlugins, nullptr},
@@ -164,7 +164,7 @@ std::string Pad(std::string text, size_t width) {
 
 } // namespace
 
-std::string StepSpec::Name() const {
+std::string StepEntry::Name() const {
     const std::string text = usage;
     size_t end = text.find(' ');
     if (end != std::string::npos &&
@@ -173,20 +173,20 @@ std::string StepSpec::Name() const {
     return text.substr(0, end);
 }
 
-std::string StepSpec::Arguments() const {
+std::string StepEntry::Arguments() const {
     const std::string name = Name();
     return std::string(usage).size() > name.size() ? std::string(usage).substr(name.size() + 1)
                                                    : std::string();
 }
 
-const std::vector<StepSpec>& StepTable() {
+const std::vector<StepEntry>& StepTable() {
     return kSteps;
 }
 
-const StepSpec* FindStep(const std::string& name) {
-    for (const StepSpec& spec : kSteps)
-        if (spec.usage && spec.Name() == name)
-            return &spec;
+const StepEntry* FindStep(const std::string& name) {
+    for (const StepEntry& entry : kSteps)
+        if (entry.usage && entry.Name() == name)
+            return &entry;
     return nullptr;
 }
 
@@ -195,17 +195,17 @@ std::string StepList() {
     // own.
     constexpr size_t kColumn = 41, kWidth = 100;
     std::string out;
-    for (const StepSpec& spec : kSteps) {
-        if (!spec.usage) {
-            out += (out.empty() ? "# " : "\n# ") + std::string(spec.help) + "\n";
+    for (const StepEntry& entry : kSteps) {
+        if (!entry.usage) {
+            out += (out.empty() ? "# " : "\n# ") + std::string(entry.help) + "\n";
             continue;
         }
-        std::string line = spec.usage;
+        std::string line = entry.usage;
         if (line.size() + 2 > kColumn) {
             out += line + "\n";
             line.clear();
         }
-        std::string help = spec.help;
+        std::string help = entry.help;
         while (!help.empty()) {
             size_t take = help.size();
             // Count characters, not bytes, for "≤".

@@ -23,7 +23,7 @@ using WorldHandler = bool (*)(const Step& step, WorldContext& world, std::string
 // Checks what the usage line cannot say (an empty text where one is needed).
 using ExtraCheck = bool (*)(const Step& step, std::string& why);
 
-struct StepSpec {
+struct StepEntry {
     const char* usage; // null for a section title
     const char* help;  // one line; the section's title for a section
     RobotHandler robot;
@@ -37,9 +37,9 @@ struct StepSpec {
     std::string Arguments() const;
 };
 
-const std::vector<StepSpec>& StepTable();
+const std::vector<StepEntry>& StepTable();
 // The step of that name ("click", "expect text"), or null.
-const StepSpec* FindStep(const std::string& name);
+const StepEntry* FindStep(const std::string& name);
 // The list of steps as `host --steps` prints it and the README shows it.
 std::string StepList();
 

@@ -47,10 +47,10 @@ bool DescribeWorld(const Scenario& scenario, const std::wstring& scenarioPath,
     world.scenarioDirectory = slash == std::wstring::npos ? L"." : scenarioPath.substr(0, slash);
     world.hostDirectory = hostDirectory;
     for (const Step& step : scenario.given) {
-        if (!step.spec->world)
+        if (!step.entry->world)
             continue;
         std::string why;
-        if (!step.spec->world(step, world, why)) {
+        if (!step.entry->world(step, world, why)) {
             error = "line " + std::to_string(step.line) + ": " + step.Kind() + ": " + why;
             return false;
         }

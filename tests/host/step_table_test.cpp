@@ -13,16 +13,16 @@ namespace {
 
 TEST(StepTable, EveryStepHasOneNameAndSomeoneWhoCarriesItOut) {
     std::set<std::string> names;
-    for (const host::StepSpec& spec : host::StepTable()) {
-        if (!spec.usage)
+    for (const host::StepEntry& entry : host::StepTable()) {
+        if (!entry.usage)
             continue;
-        EXPECT_TRUE(names.insert(spec.Name()).second) << spec.Name() << " twice";
-        EXPECT_EQ(&spec, host::FindStep(spec.Name()));
-        const bool given = spec.Name().compare(0, 6, "given ") == 0;
+        EXPECT_TRUE(names.insert(entry.Name()).second) << entry.Name() << " twice";
+        EXPECT_EQ(&entry, host::FindStep(entry.Name()));
+        const bool given = entry.Name().compare(0, 6, "given ") == 0;
         // Given steps are for the host or the runner, all others for the robot.
-        EXPECT_EQ(given, spec.robot == nullptr) << spec.usage;
-        EXPECT_EQ(given, spec.given != nullptr || spec.world != nullptr) << spec.usage;
-        EXPECT_FALSE(std::string(spec.help).empty()) << spec.usage;
+        EXPECT_EQ(given, entry.robot == nullptr) << entry.usage;
+        EXPECT_EQ(given, entry.given != nullptr || entry.world != nullptr) << entry.usage;
+        EXPECT_FALSE(std::string(entry.help).empty()) << entry.usage;
     }
     EXPECT_EQ(nullptr, host::FindStep("expect"));
     EXPECT_EQ(nullptr, host::FindStep("given"));

@@ -132,7 +132,7 @@ struct GivenRun {
         const host::Scenario scenario = Parse(text);
         std::string why;
         for (const host::Step& step : scenario.given)
-            if (step.spec->given && !step.spec->given(step, session, why))
+            if (step.entry->given && !step.entry->given(step, session, why))
                 return why;
         return "ok";
     }
