@@ -23,6 +23,16 @@ bool CheckCalls(const Scenario& scenario, std::string& error) {
     for (const Step& step : scenario.given)
         if (step.Kind() == "given plugins")
             plugins = &step;
+    if (plugins) {
+        // Calls name their plug-in, so a name stands for one.
+        std::set<std::string> names;
+        for (size_t a = 0; a < plugins->ArgCount(); ++a) {
+            if (!names.insert(plugins->Arg(a).text).second) {
+                error = AtLine(plugins->line, "'" + plugins->Arg(a).text + "' is given twice");
+                return false;
+            }
+        }
+    }
     if (plugins && plugins->ArgCount() > 1 && !scenario.namesCalls) {
         error = AtLine(plugins->line, "with several plug-ins, say which one each call goes to "
                                       "(call <plugin>)");

@@ -150,6 +150,8 @@ TEST(ScenarioCalls, SeveralPluginsNameEachCall) {
     EXPECT_EQ("line 3: 'grid' is not one of the given plug-ins",
               ParseError("given plugins marvesk pelorin\ncall marvesk\ncall grid\n"));
     EXPECT_EQ("line 3: no call after unload", ParseError("call pelorin\nunload\ncall pelorin\n"));
+    EXPECT_EQ("line 1: 'pelorin' is given twice",
+              ParseError("given plugins pelorin pelorin\ncall pelorin\n"));
     EXPECT_EQ("line 2: 'given plugins' comes twice",
               ParseError("given plugins pelorin\ngiven plugins marvesk\n"));
     // One plug-in called twice: its module state lives on between the calls.
