@@ -55,6 +55,17 @@ bool Robot::Start() {
 }
 
 LRESULT CALLBACK Robot::SinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return Serve(hwnd, message, wParam, lParam);
+    } catch (const std::exception& e) {
+        // Nothing may leave a window procedure; the robot's step then fails on its deadline.
+        std::printf("host: %s\n", e.what());
+        std::fflush(stdout);
+        return 0;
+    }
+}
+
+LRESULT Robot::Serve(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case kCallMessage:
         (*reinterpret_cast<const std::function<void()>*>(lParam))();
@@ -77,7 +88,15 @@ LRESULT CALLBACK Robot::SinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 }
 
 DWORD WINAPI Robot::ThreadMain(LPVOID self) {
-    static_cast<Robot*>(self)->Run();
+    auto* robot = static_cast<Robot*>(self);
+    try {
+        robot->Run();
+    } catch (const std::exception& e) {
+        std::printf("FAIL %s: the robot stopped: %s\n", robot->scenarioName_.c_str(), e.what());
+        std::fflush(stdout);
+        robot->failed_ = true;
+        robot->TearDown();
+    }
     return 0;
 }
 

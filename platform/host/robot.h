@@ -76,6 +76,7 @@ public:
     bool ExpectCalls(const Step& step, std::string& why);
 
 private:
+    static LRESULT Serve(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static DWORD WINAPI ThreadMain(LPVOID self);
     void Run();
     void TearDown();

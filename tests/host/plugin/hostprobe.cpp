@@ -123,7 +123,7 @@ BOOL OnNotify(HWND dialog, Probe& probe, const NMHDR* header) {
     return FALSE; // allow the expansion
 }
 
-INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR Handle(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* probe = reinterpret_cast<Probe*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
     case WM_INITDIALOG: {
@@ -161,6 +161,14 @@ INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         return TRUE;
     }
     return FALSE;
+}
+
+INT_PTR CALLBACK ProbeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return Handle(dialog, message, wParam, lParam);
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 } // namespace
