@@ -106,6 +106,7 @@ void TabuloDatabase::CloseRecordset() {
 
 void TabuloDatabase::CloseSource() {
     CloseRecordset();
+    known_ = false;
     if (backend_ && inRun_)
         backend_->Rollback();
     backend_.reset();
@@ -144,6 +145,7 @@ bool TabuloDatabase::EnsureRun() {
 
 void TabuloDatabase::LoseRun(const std::wstring& driverText) {
     CloseRecordset();
+    known_ = false;
     backend_.reset(); // its transaction died with the connection; the next run connects anew
     runLost_ = true;
     lostText_ = FormatText(IDS_CONNECTION_LOST, {driverText});
@@ -181,6 +183,7 @@ int TabuloDatabase::Finish() {
 
 int TabuloDatabase::DoFinish() {
     CloseRecordset();
+    known_ = false;
     if (runLost_) {
         runLost_ = false;
         inRun_ = runChanged_ = false;
@@ -208,6 +211,7 @@ int TabuloDatabase::CreateTable(fw::String table, const StringList* names,
 int TabuloDatabase::DoCreateTable(const char* tableText, const StringList* names,
                                   const StringList* types) {
     CloseRecordset();
+    known_ = false;
     if (!opened_)
         return Fail(IDS_NO_SOURCE);
     if (!names || !types || names->GetSize() != types->GetSize() || names->GetSize() < 1)
@@ -268,6 +272,9 @@ int TabuloDatabase::DoCreateTable(const char* tableText, const StringList* names
         }
         if (!missing.empty())
             return Fail(IDS_OTHER_COLUMNS, {Quoted(table), missing});
+        knownTable_ = table;
+        knownInfo_ = existing;
+        known_ = true;
         return 1;
     }
     step = RunStep(
@@ -278,6 +285,11 @@ int TabuloDatabase::DoCreateTable(const char* tableText, const StringList* names
     if (step == Step::Failed)
         return Fail(IDS_CREATE_TABLE, {Quoted(table), error});
     runChanged_ = true;
+    knownTable_ = table;
+    knownInfo_ = TableInfo();
+    knownInfo_.exists = true;
+    knownInfo_.columns = columns;
+    known_ = true;
     return 1;
 }
 
@@ -307,6 +319,11 @@ int TabuloDatabase::DoOpenRecordset(const char* queryText, int a, int b, int c, 
     TableInfo info;
     std::wstring table;
     for (const std::wstring& candidate : candidates) {
+        if (known_ && candidate == knownTable_) {
+            info = knownInfo_;
+            table = candidate;
+            break;
+        }
         std::wstring error;
         const Step step =
             RunStep([&](Backend& backend,

@@ -107,6 +107,12 @@ private:
     std::wstring lostText_;
     std::wstring lastError_;
 
+    // The table the last CreateTable of this run made or found, for the OpenRecordset that
+    // follows it (the plug-in's order): no second look at the catalog.
+    std::wstring knownTable_;
+    TableInfo knownInfo_;
+    bool known_ = false;
+
     // The recordset and its started row.
     std::unique_ptr<RowWriter> writer_;
     std::wstring recordsetTable_;

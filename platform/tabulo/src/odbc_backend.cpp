@@ -49,8 +49,10 @@ bool GetText(SQLHSTMT statement, SQLUSMALLINT column, std::wstring& text) {
 
 class OdbcRowWriter final : public RowWriter {
 public:
-    OdbcRowWriter(OdbcBackend& backend, OdbcHandle statement, std::vector<ColumnInfo> columns)
-        : backend_(backend), statement_(std::move(statement)), columns_(std::move(columns)) {}
+    OdbcRowWriter(OdbcBackend& backend, OdbcHandle statement, std::wstring sql,
+                  std::vector<ColumnInfo> columns)
+        : backend_(backend), statement_(std::move(statement)), sql_(std::move(sql)),
+          columns_(std::move(columns)) {}
 
     bool Insert(const std::vector<FieldValue>& values, std::wstring& error) override {
         SQLHSTMT statement = statement_.get();
@@ -76,7 +78,9 @@ public:
                 return false;
             }
         }
-        const SQLRETURN rc = SQLExecute(statement);
+        // Executed directly: a point table takes one row, and a prepared statement would cost
+        // the server a round trip more.
+        const SQLRETURN rc = SQLExecDirectW(statement, Sql(sql_), SQL_NTS);
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
             error = backend_.Failure(statement_);
             SQLFreeStmt(statement, SQL_CLOSE);
@@ -89,6 +93,7 @@ public:
 private:
     OdbcBackend& backend_;
     OdbcHandle statement_;
+    std::wstring sql_;
     std::vector<ColumnInfo> columns_;
 };
 
@@ -127,15 +132,7 @@ std::unique_ptr<OdbcBackend> OdbcBackend::Connect(const std::wstring& connection
         error = ReadDiagnostics(SQL_HANDLE_DBC, dbc).text;
         return nullptr;
     }
-    // PostgreSQL's catalog shows every schema; unqualified names land in the current one.
-    if (InfoText(dbc, SQL_DBMS_NAME) == L"PostgreSQL") {
-        SQLHSTMT statement = backend->statement_.get();
-        std::wstring sql = L"SELECT current_schema()";
-        if (SQL_SUCCEEDED(SQLExecDirectW(statement, Sql(sql), SQL_NTS)) &&
-            SQL_SUCCEEDED(SQLFetch(statement)))
-            GetText(statement, 1, backend->schema_);
-        SQLFreeStmt(statement, SQL_CLOSE);
-    }
+    backend->postgres_ = InfoText(dbc, SQL_DBMS_NAME) == L"PostgreSQL";
     if (!SQL_SUCCEEDED(SQLSetConnectAttrW(dbc, SQL_ATTR_AUTOCOMMIT,
                                           reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0))) {
         error = ReadDiagnostics(SQL_HANDLE_DBC, dbc).text;
@@ -231,52 +228,110 @@ std::wstring OdbcBackend::Pattern(const std::wstring& name) const {
 
 bool OdbcBackend::LookUpTable(const std::wstring& name, TableInfo& info, std::wstring& error) {
     info = TableInfo();
+    return postgres_ ? LookUpPostgres(name, info, error) : LookUpByCatalog(name, info, error);
+}
+
+namespace {
+
+ColumnKind KindOfSqlType(SQLSMALLINT dataType) {
+    switch (dataType) {
+    case SQL_INTEGER:
+    case SQL_SMALLINT:
+    case SQL_TINYINT:
+    case SQL_BIGINT:
+        return ColumnKind::Integer;
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
+        return ColumnKind::Text;
+    default:
+        return ColumnKind::Other;
+    }
+}
+
+} // namespace
+
+// The relation an unqualified name means on this connection (to_regclass follows the search
+// path as INSERT does), with its kind and columns: one light query with the name bound.
+bool OdbcBackend::LookUpPostgres(const std::wstring& name, TableInfo& info, std::wstring& error) {
+    SQLHSTMT statement = statement_.get();
+    std::wstring sql =
+        L"SELECT c.relkind, a.attname, t.typname FROM pg_catalog.pg_class c "
+        L"LEFT JOIN pg_catalog.pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 "
+        L"AND NOT a.attisdropped LEFT JOIN pg_catalog.pg_type t ON t.oid = a.atttypid "
+        L"WHERE c.oid = pg_catalog.to_regclass(pg_catalog.quote_ident(?)) ORDER BY a.attnum";
+    std::wstring bound = name;
+    SQLLEN length = static_cast<SQLLEN>(bound.size() * sizeof(wchar_t));
+    if (!SQL_SUCCEEDED(SQLBindParameter(statement, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                                        bound.empty() ? 1 : bound.size(), 0, Sql(bound), length,
+                                        &length)) ||
+        !SQL_SUCCEEDED(SQLExecDirectW(statement, Sql(sql), SQL_NTS))) {
+        error = Failure(statement_);
+        SQLFreeStmt(statement, SQL_CLOSE);
+        SQLFreeStmt(statement, SQL_RESET_PARAMS);
+        return false;
+    }
+    SQLRETURN fetched;
+    while (SQL_SUCCEEDED(fetched = SQLFetch(statement))) {
+        std::wstring kind, column, type;
+        GetText(statement, 1, kind);
+        info.exists = true;
+        // Tables and partitioned tables take rows; views, sequences and indexes do not.
+        info.isTable = kind == L"r" || kind == L"p";
+        if (!GetText(statement, 2, column))
+            continue; // a relation without columns
+        GetText(statement, 3, type);
+        ColumnInfo found;
+        found.name = column;
+        if (type == L"int2" || type == L"int4" || type == L"int8") {
+            found.kind = ColumnKind::Integer;
+            found.odbcType = SQL_BIGINT;
+        } else if (type == L"text" || type == L"varchar" || type == L"bpchar") {
+            found.kind = ColumnKind::Text;
+            found.odbcType = SQL_WVARCHAR;
+        } else {
+            found.kind = ColumnKind::Other;
+        }
+        info.columns.push_back(found);
+    }
+    const bool ok = fetched == SQL_NO_DATA;
+    if (!ok)
+        error = Failure(statement_);
+    SQLFreeStmt(statement, SQL_CLOSE);
+    SQLFreeStmt(statement, SQL_RESET_PARAMS);
+    return ok;
+}
+
+// Any other product: the catalog function, the name as an escaped pattern, rows compared exactly.
+bool OdbcBackend::LookUpByCatalog(const std::wstring& name, TableInfo& info, std::wstring& error) {
     SQLHSTMT statement = statement_.get();
     const std::wstring table = Pattern(name);
-    const std::wstring schema = Pattern(schema_);
     const SQLRETURN rc =
-        SQLColumnsW(statement, nullptr, 0, schema_.empty() ? nullptr : Sql(schema),
-                    schema_.empty() ? 0 : SQL_NTS, Sql(table), SQL_NTS, nullptr, 0);
+        SQLColumnsW(statement, nullptr, 0, nullptr, 0, Sql(table), SQL_NTS, nullptr, 0);
     if (!SQL_SUCCEEDED(rc)) {
         error = Failure(statement_);
         SQLFreeStmt(statement, SQL_CLOSE);
         return false;
     }
-    // Result columns: 2 schema, 3 table, 4 column, 5 SQL data type, 6 type name.
+    // Result columns: 3 table, 4 column, 5 SQL data type.
     SQLRETURN fetched;
     while (SQL_SUCCEEDED(fetched = SQLFetch(statement))) {
-        std::wstring rowSchema, rowTable, column, typeName;
-        GetText(statement, 2, rowSchema);
+        std::wstring rowTable, column;
         GetText(statement, 3, rowTable);
-        if (rowTable != name || (!schema_.empty() && rowSchema != schema_))
+        if (rowTable != name)
             continue;
         SQLSMALLINT dataType = 0;
         SQLLEN indicator = 0;
         GetText(statement, 4, column);
         SQLGetData(statement, 5, SQL_C_SSHORT, &dataType, sizeof dataType, &indicator);
-        GetText(statement, 6, typeName);
-        ColumnInfo info2;
-        info2.name = column;
-        info2.odbcType = dataType;
-        switch (dataType) {
-        case SQL_INTEGER:
-        case SQL_SMALLINT:
-        case SQL_TINYINT:
-        case SQL_BIGINT:
-            info2.kind = ColumnKind::Integer;
-            break;
-        case SQL_CHAR:
-        case SQL_VARCHAR:
-        case SQL_LONGVARCHAR:
-        case SQL_WCHAR:
-        case SQL_WVARCHAR:
-        case SQL_WLONGVARCHAR:
-            info2.kind = ColumnKind::Text;
-            break;
-        default:
-            info2.kind = ColumnKind::Other;
-        }
-        info.columns.push_back(info2);
+        ColumnInfo found;
+        found.name = column;
+        found.odbcType = dataType;
+        found.kind = KindOfSqlType(dataType);
+        info.columns.push_back(found);
     }
     if (fetched != SQL_NO_DATA) {
         error = Failure(statement_);
@@ -322,11 +377,8 @@ std::unique_ptr<RowWriter> OdbcBackend::PrepareInsert(const std::wstring& table,
         error = Failure(connection_);
         return nullptr;
     }
-    if (!SQL_SUCCEEDED(SQLPrepareW(statement.get(), Sql(sql), SQL_NTS))) {
-        error = Failure(statement);
-        return nullptr;
-    }
-    return std::unique_ptr<RowWriter>(new OdbcRowWriter(*this, std::move(statement), columns));
+    return std::unique_ptr<RowWriter>(
+        new OdbcRowWriter(*this, std::move(statement), std::move(sql), columns));
 }
 
 size_t OdbcBackend::NameBytes(const std::wstring& name) const {

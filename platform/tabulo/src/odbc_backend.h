@@ -47,12 +47,14 @@ private:
     OdbcBackend() = default;
     bool Execute(const std::wstring& sql, std::wstring& error);
     std::wstring Pattern(const std::wstring& name) const;
+    bool LookUpPostgres(const std::wstring& name, TableInfo& info, std::wstring& error);
+    bool LookUpByCatalog(const std::wstring& name, TableInfo& info, std::wstring& error);
 
     OdbcHandle environment_;
     OdbcHandle connection_;
-    OdbcHandle statement_; // for statements without parameters, one at a time
-    std::wstring schema_;  // where unqualified names land, when the product tells
-    std::wstring escape_;  // escapes '_' and '%' in catalog patterns
+    OdbcHandle statement_;  // for statements without parameters, one at a time
+    bool postgres_ = false; // the catalog can be asked directly, as INSERT resolves names
+    std::wstring escape_;   // escapes '_' and '%' in catalog patterns
     size_t maxNameBytes_ = 0;
     bool lost_ = false;
 };

@@ -110,9 +110,9 @@ std::unique_ptr<SqliteBackend> SqliteBackend::Open(const std::wstring& path, std
     // SQLite reads the file lazily: a file that is no database fails here, not at the first
     // table.
     if (sqlite3_prepare_v2(db,
-                           "SELECT type FROM main.sqlite_schema WHERE name = ?1 COLLATE NOCASE "
-                           "ORDER BY type = 'table' DESC",
-                           -1, &backend->objectType_, nullptr) != SQLITE_OK ||
+                           // By the schema's own lookup, not a scan of every object.
+                           "SELECT type FROM pragma_table_list(?1) WHERE schema = 'main'", -1,
+                           &backend->objectType_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(db, "SELECT name, type FROM pragma_table_info(?1, 'main')", -1,
                            &backend->columns_, nullptr) != SQLITE_OK ||
         !backend->Execute("SELECT count(*) FROM main.sqlite_schema", error)) {
