@@ -10,6 +10,8 @@ export LOCPATH=$BUILD/locale
 XVFB_ARGS="-screen 0 1024x768x24"
 
 log() { echo "[run] $*" >&2; }
+# shellcheck source=scripts/postgres.sh
+source "$ROOT/scripts/postgres.sh"
 
 # ---------------------------------------------------------------- installation
 need_packages() {
@@ -27,6 +29,8 @@ need_packages() {
     command -v cmake >/dev/null || missing+=(cmake)
     command -v ninja >/dev/null || missing+=(ninja-build)
     command -v npm >/dev/null || missing+=(npm)
+    # shellcheck disable=SC2207
+    missing+=($(pg_missing_packages))
     echo "${missing[@]:-}"
 }
 
@@ -41,6 +45,7 @@ install_deps() {
         $sudo dpkg --add-architecture i386
     fi
     $sudo apt-get update -q >/dev/null
+    pg_before_install
     # shellcheck disable=SC2086
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends \
         $missing wine32:i386 libwine:i386 fonts-wine >/dev/null
