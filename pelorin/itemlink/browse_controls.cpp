@@ -90,6 +90,19 @@ void ListBox::Add(const std::wstring& text) {
     SendMessageW(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+void ListBox::Fill(const std::vector<std::wstring>& texts) {
+    SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
+    Clear();
+    size_t bytes = 0;
+    for (const std::wstring& text : texts)
+        bytes += (text.size() + 1) * sizeof(wchar_t);
+    SendMessageW(window_, LB_INITSTORAGE, texts.size(), static_cast<LPARAM>(bytes));
+    for (const std::wstring& text : texts)
+        Add(text);
+    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
 int ListBox::Count() const {
     const LRESULT count = SendMessageW(window_, LB_GETCOUNT, 0, 0);
     return count == LB_ERR ? 0 : static_cast<int>(count);

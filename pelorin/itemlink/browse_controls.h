@@ -42,6 +42,8 @@ public:
 
     void Clear();
     void Add(const std::wstring& text);
+    // Replaces the entries by `texts`, drawn once at the end rather than after each entry.
+    void Fill(const std::vector<std::wstring>& texts);
     int Count() const;
     int Selection() const; // LB_ERR: none
     void Select(int index);

@@ -85,11 +85,10 @@ void BrowsePanel::RefreshLeaves(const std::wstring& filter) {
         if (walk.Succeeded()) {
             // A walk that failed leaves the list as it was: better the last branch's leaves
             // than another position's.
-            leaves_.Clear();
             std::vector<std::wstring> names;
-            if (browser_.Browse(OPC_LEAF, filter, dataTypeFilter_, names) == S_OK)
-                for (const std::wstring& name : names)
-                    leaves_.Add(name);
+            if (browser_.Browse(OPC_LEAF, filter, dataTypeFilter_, names) != S_OK)
+                names.clear();
+            leaves_.Fill(names);
         }
     }
     leaves_.FitHorizontalExtent();
@@ -99,11 +98,10 @@ void BrowsePanel::RefreshFlat(const std::wstring& filter) {
     if (!browser_.Available())
         return;
     fw::WaitCursor wait;
-    flat_.Clear();
     std::vector<std::wstring> names;
-    if (SUCCEEDED(browser_.Browse(OPC_FLAT, filter, dataTypeFilter_, names)))
-        for (const std::wstring& name : names)
-            flat_.Add(name);
+    if (FAILED(browser_.Browse(OPC_FLAT, filter, dataTypeFilter_, names)))
+        names.clear();
+    flat_.Fill(names);
     flat_.Select(0); // shown as chosen; the item id follows only the engineer's own pick
 }
 
