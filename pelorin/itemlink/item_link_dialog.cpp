@@ -28,23 +28,6 @@ constexpr int kShowOtherValue = 0; // bad-value mode that uses the show value
 
 const char kAnyFilter[] = "*";
 
-// Nothing may leave a handler: the framework's window procedure lies between us and any
-// caller, and an exception cannot unwind through another module's frames. What a handler
-// had done when it failed (out of memory) stays done.
-template <class Work> void Guarded(Work&& work) noexcept {
-    try {
-        work();
-    } catch (...) {
-    }
-}
-
-std::wstring LoadText(UINT id) {
-    std::wstring text;
-    if (!fw::LoadChainString(id, text))
-        text.clear();
-    return text;
-}
-
 std::wstring Wide(const fw::String& ansi) {
     return AnsiToWide(ansi.str());
 }
@@ -95,7 +78,7 @@ INT_PTR ItemLinkDialog::OnMessage(UINT message, WPARAM, LPARAM lParam, bool& han
         if (entry.code != header->code)
             continue;
         const auto& change = *reinterpret_cast<const NMTREEVIEWW*>(lParam);
-        Guarded([&] { (this->*entry.handler)(change); });
+        (this->*entry.handler)(change);
         handled = true;
         return 0; // the expansion and the selection go ahead
     }
@@ -153,29 +136,26 @@ void ItemLinkDialog::DoDataExchange(fw::DataExchange& dx) {
 }
 
 BOOL ItemLinkDialog::OnInitDialog() {
-    Guarded([&] {
-        FillAttributeCombos(); // before the first exchange selects in them
-        fw::Dialog::OnInitDialog();
-        fw::WaitCursor wait;
-        session_.SetOwner(Handle());
-        session_.ConnectServer(); // reports its own failures
-        AddressSpaceBrowser& browser = panel_.Browser();
-        if (session_.Server()) {
-            browser.Reset();
-            browser.Attach(session_.Server()); // a server without one cannot be browsed
-        }
-        panel_.ResetBrowseState();
-        if (!panel_.Setup(Wide(filter_)))
-            return; // nothing to browse: caption, grid and tags stay as the template has them
-        const fw::String caption = nodeName_.empty()
-                                       ? serverName_
-                                       : fw::String(nodeName_.str() + "\\\\" + serverName_.str());
-        SetWindowTextA(Handle(), caption.c_str());
-        LayOutGrid();
-        links_.FillLinkGrid();
-        // The alias map is read from AliasFile.txt here once tag creation, its only user, is in.
-        UpdateData(false);
-    });
+    FillAttributeCombos(); // before the first exchange selects in them
+    fw::Dialog::OnInitDialog();
+    fw::WaitCursor wait;
+    session_.SetOwner(Handle());
+    session_.ConnectServer(); // reports its own failures
+    AddressSpaceBrowser& browser = panel_.Browser();
+    if (session_.Server()) {
+        browser.Reset();
+        browser.Attach(session_.Server()); // a server without one cannot be browsed
+    }
+    panel_.ResetBrowseState();
+    if (!panel_.Setup(Wide(filter_)))
+        return TRUE; // nothing to browse: caption, grid and tags stay as the template has them
+    const fw::String caption =
+        nodeName_.empty() ? serverName_ : fw::String(nodeName_.str() + "\\\\" + serverName_.str());
+    SetWindowTextA(Handle(), caption.c_str());
+    LayOutGrid();
+    links_.FillLinkGrid();
+    // The alias map is read from AliasFile.txt here once tag creation, its only user, is in.
+    UpdateData(false);
     return TRUE;
 }
 
@@ -190,7 +170,7 @@ void ItemLinkDialog::FillAttributeCombos() {
     for (const auto& combo : combos) {
         SendItemMessage(combo.id, CB_RESETCONTENT);
         for (int i = 0; i < combo.count; ++i) {
-            const std::wstring text = LoadText(combo.firstText + static_cast<UINT>(i));
+            const std::wstring text = Text(combo.firstText + static_cast<UINT>(i));
             SendItemMessage(combo.id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
         }
     }
@@ -205,28 +185,28 @@ void ItemLinkDialog::LayOutGrid() {
 }
 
 void ItemLinkDialog::OnOK() {
-    Guarded([&] {
-        // A value the controls cannot give (a show value that is no whole number) is told once
-        // and stops OK before anything is disconnected, changed or saved.
-        if (!UpdateData(true))
-            return;
-        session_.DisconnectServer();
-        if (gridEdited_)
-            links_.RebuildLinks(CurrentAttributes());
-        if (HostTagDatabase* database = TagDatabase())
-            database->Save();
-        EndDialog(IDOK);
-    });
+    // A value the controls cannot give (a show value that is no whole number) is told once
+    // and stops OK before anything is disconnected, changed or saved.
+    if (!UpdateData(true))
+        return;
+    session_.DisconnectServer();
+    if (gridEdited_)
+        links_.RebuildLinks(CurrentAttributes());
+    if (HostTagDatabase* database = TagDatabase())
+        database->Save();
+    EndDialog(IDOK);
 }
 
 void ItemLinkDialog::OnCancel() {
-    Guarded([&] {
-        if (AskYesNo(LoadText(IDS_SAVE_AND_EXIT)))
-            if (HostTagDatabase* database = TagDatabase())
-                database->Save();
-        session_.DisconnectServer();
-    });
-    EndDialog(IDCANCEL); // whatever the answer
+    // Cancel closes the dialog whatever the answer, and whatever goes wrong on the way.
+    struct EndAnyway {
+        ItemLinkDialog& dialog;
+        ~EndAnyway() { dialog.EndDialog(IDCANCEL); }
+    } end{*this};
+    if (AskYesNo(Text(IDS_SAVE_AND_EXIT)))
+        if (HostTagDatabase* database = TagDatabase())
+            database->Save();
+    session_.DisconnectServer();
 }
 
 bool ItemLinkDialog::PreTranslateMessage(MSG* message) {
@@ -246,64 +226,52 @@ void ItemLinkDialog::OnTreeSelChanged(const NMTREEVIEWW&) {
 }
 
 void ItemLinkDialog::OnFilterChange() {
-    Guarded([&] {
-        // Only the filter: reading every control here would report a bad show value on each
-        // keystroke, and its message box would take the focus and call this again.
-        filter_ = GetItemText(IDC_FILTER);
-        if (panel_.Hierarchical())
-            panel_.RefreshLeaves(Wide(filter_));
-        else
-            panel_.RefreshFlat(Wide(filter_));
-    });
+    // Only the filter: reading every control here would report a bad show value on each
+    // keystroke, and its message box would take the focus and call this again.
+    filter_ = GetItemText(IDC_FILTER);
+    if (panel_.Hierarchical())
+        panel_.RefreshLeaves(Wide(filter_));
+    else
+        panel_.RefreshFlat(Wide(filter_));
 }
 
 void ItemLinkDialog::OnLeafSelChange() {
-    Guarded([&] {
-        std::string id;
-        if (!panel_.ChooseLeaf(id))
-            return;
-        // Only the item id is shown: the other controls keep what the engineer set in them.
-        itemId_ = id;
-        SetItemText(IDC_ITEM_ID, itemId_.c_str());
-    });
+    std::string id;
+    if (!panel_.ChooseLeaf(id))
+        return;
+    // Only the item id is shown: the other controls keep what the engineer set in them.
+    itemId_ = id;
+    SetItemText(IDC_ITEM_ID, itemId_.c_str());
 }
 
 void ItemLinkDialog::OnFlatSelChange() {
-    Guarded([&] {
-        std::string id;
-        if (!panel_.ChooseFlat(id))
-            return;
-        itemId_ = id;
-        SetItemText(IDC_ITEM_ID, itemId_.c_str());
-    });
+    std::string id;
+    if (!panel_.ChooseFlat(id))
+        return;
+    itemId_ = id;
+    SetItemText(IDC_ITEM_ID, itemId_.c_str());
 }
 
 void ItemLinkDialog::OnLeafDoubleClick() {
-    Guarded([&] {
-        if (!UpdateData(true))
-            return; // the value it refused was told; nothing is linked with a stale one
-        const long row = grid_.GetActiveRow();
-        const long column = grid_.GetActiveColumn();
-        links_.LinkCellItem(column, row, itemId_.str(), CurrentAttributes());
-    });
+    if (!UpdateData(true))
+        return; // the value it refused was told; nothing is linked with a stale one
+    const long row = grid_.GetActiveRow();
+    const long column = grid_.GetActiveColumn();
+    links_.LinkCellItem(column, row, itemId_.str(), CurrentAttributes());
 }
 
 void ItemLinkDialog::OnDataTypeChange() {
-    Guarded([&] {
-        UpdateData(true);
-        // The member keeps the combo index: every link carries the data type in that one form.
-        if (panel_.Hierarchical())
-            panel_.RefreshLeaves(Wide(filter_));
-    });
+    UpdateData(true);
+    // The member keeps the combo index: every link carries the data type in that one form.
+    if (panel_.Hierarchical())
+        panel_.RefreshLeaves(Wide(filter_));
 }
 
 void ItemLinkDialog::OnBadValueChange() {
-    Guarded([&] {
-        UpdateData(true);
-        ShowShowValue(false);
-        if (badValueMode_ == kShowOtherValue)
-            ShowShowValue(true);
-    });
+    UpdateData(true);
+    ShowShowValue(false);
+    if (badValueMode_ == kShowOtherValue)
+        ShowShowValue(true);
 }
 
 void ItemLinkDialog::ShowShowValue(bool visible) {
@@ -312,17 +280,15 @@ void ItemLinkDialog::ShowShowValue(bool visible) {
 }
 
 void ItemLinkDialog::ShowCellLink(long column, long row, long flag) {
-    Guarded([&] {
-        CellLink link;
-        if (flag != 1 || !links_.ShowCellLink(column, row, link))
-            return;
-        itemId_ = link.itemId;
-        dataType_ = link.attributes.dataType;
-        badValueMode_ = link.attributes.badValue;
-        readAttribute_ = link.attributes.readWrite;
-        showValue_ = link.attributes.showValue;
-        UpdateData(false);
-    });
+    CellLink link;
+    if (flag != 1 || !links_.ShowCellLink(column, row, link))
+        return;
+    itemId_ = link.itemId;
+    dataType_ = link.attributes.dataType;
+    badValueMode_ = link.attributes.badValue;
+    readAttribute_ = link.attributes.readWrite;
+    showValue_ = link.attributes.showValue;
+    UpdateData(false);
 }
 
 void ItemLinkDialog::OnCellChange(long, long, long*) {
@@ -330,14 +296,12 @@ void ItemLinkDialog::OnCellChange(long, long, long*) {
 }
 
 void ItemLinkDialog::DeleteCellLink(long, long, long, long key, long, long* keyRef) {
-    Guarded([&] {
-        if (key != VK_DELETE)
-            return;
-        const long column = grid_.GetActiveColumn();
-        const long row = grid_.GetActiveRow();
-        if (!links_.DeleteCellLink(column, row) && keyRef)
-            *keyRef = 0; // the grid ignores the key: the cell keeps its text
-    });
+    if (key != VK_DELETE)
+        return;
+    const long column = grid_.GetActiveColumn();
+    const long row = grid_.GetActiveRow();
+    if (!links_.DeleteCellLink(column, row) && keyRef)
+        *keyRef = 0; // the grid ignores the key: the cell keeps its text
 }
 
 bool ItemLinkDialog::LinkItemToTag(long column, HostTag* tag, const std::string& item) {
@@ -351,6 +315,13 @@ LinkAttributes ItemLinkDialog::CurrentAttributes() const {
     attributes.showValue = showValue_;
     attributes.readWrite = readAttribute_;
     return attributes;
+}
+
+std::wstring ItemLinkDialog::Text(UINT id) const {
+    std::wstring text;
+    if (!LoadText(id, text))
+        text.clear();
+    return text;
 }
 
 HostTagDatabase* ItemLinkDialog::TagDatabase() const {

@@ -74,6 +74,7 @@ private:
     void ShowShowValue(bool visible);
     LinkAttributes CurrentAttributes() const;
     HostTagDatabase* TagDatabase() const;
+    std::wstring Text(UINT id) const; // a string table entry, empty when there is none
 
     // LinkMessages: message boxes over the dialog, captioned with the host's title.
     void Tell(const std::wstring& text) override;
