@@ -52,6 +52,6 @@
 
 // Items of the item link dialog's attribute combos, in combo order (the same Chinese items for
 // both templates).
-#define IDS_DATA_TYPE_FIRST 101    // 101..106
+#define IDS_DATA_TYPE_FIRST 101      // 101..106
 #define IDS_READ_ATTRIBUTE_FIRST 111 // 111..112
-#define IDS_BAD_VALUE_FIRST 121    // 121..122
+#define IDS_BAD_VALUE_FIRST 121      // 121..122
