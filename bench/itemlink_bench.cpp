@@ -231,9 +231,12 @@ double OpenDialog(const CLSID& server, const char* progId, pelorin::HostTagDatab
 void CompareFill(BenchDatabase& database) {
     HWND window = CreateWindowW(L"STATIC", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 500,
                                 600, nullptr, nullptr, nullptr, nullptr);
-    pelorin::CCell2000 grid;
+    // Created as the dialog's template has it made, and reached as the dialog reaches it.
     HRESULT hr = E_FAIL;
-    if (!grid.Create(window, {0, 0, 480, 560}, 12015, &hr)) {
+    fw::HostedControl* control =
+        fw::CreateHostedControl(window, kGrid, {0, 0, 480, 560}, 12015, &hr);
+    pelorin::CCell2000 grid;
+    if (!control || !grid.Bind(window, 12015)) {
         std::printf("cannot create the grid: 0x%08lX\n", static_cast<unsigned long>(hr));
         DestroyWindow(window);
         return;
@@ -275,6 +278,7 @@ void CompareFill(BenchDatabase& database) {
     std::printf("FillLinkGrid / bare loop: %.2f (best), %.2f (median)\n", Best(fill) / Best(bare),
                 Median(fill) / Median(bare));
     grid.DestroyWindow();
+    fw::DestroyHostedControl(control);
     DestroyWindow(window);
 }
 
