@@ -1,5 +1,5 @@
-# Tag linking and creation: the address-space snapshot, aliases and tag names, bulk tag creation
-# and the point tables.
+# Tag linking and creation: the tag link table, the address-space snapshot, aliases and tag
+# names, bulk tag creation and the point tables.
 list(APPEND PELORIN_SOURCES
   tags/alias_file.cpp
   tags/browse_node.cpp
@@ -8,6 +8,7 @@ list(APPEND PELORIN_SOURCES
   tags/point_table.cpp
   tags/point_table_source.cpp
   tags/tag_creation.cpp
+  tags/tag_link_table.cpp
   tags/tag_name.cpp)
 list(APPEND PELORIN_LIBS opcidl)
 # The database library's declarations only: the point tables reach its object through a factory
