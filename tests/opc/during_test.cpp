@@ -188,6 +188,29 @@ TEST_P(DuringTest, MalformedNotificationsComeInsideTheChosenCallOnly) {
     Release(s);
 }
 
+// The server leaves after answering the call: the answer arrives, the client's sinks are let
+// go, and the next call meets a server that is gone.
+TEST(DuringDisconnectTest, ComesOnceTheCallIsAnswered) {
+    Subscribed s;
+    ASSERT_NO_FATAL_FAILURE(Subscribe(L"OpcSim.Test.During.Leaving", s));
+    for (int call = 1; call <= 2; ++call) {
+        OPCSERVERSTATUS* status = nullptr;
+        ASSERT_EQ(S_OK, s.server->GetStatus(&status)) << call;
+        CoTaskMemFree(status->szVendorInfo);
+        CoTaskMemFree(status);
+    }
+    EXPECT_EQ(L"Leaving now.", s.shutdown->reason);
+    ASSERT_TRUE(PumpUntil([&] { return OutstandingOf(s.stats.Get()).sinks == 0; }))
+        << ReportOf(s.stats.Get());
+    EXPECT_EQ(1, CallsOf(s.stats.Get(), L"CoDisconnectObject"));
+    OPCSERVERSTATUS* status = nullptr;
+    EXPECT_TRUE(FAILED(s.server->GetStatus(&status)));
+    EXPECT_EQ(nullptr, status);
+    s.held.clear();
+    s.server.Reset();
+    EXPECT_EQ(0, OutstandingOf(s.stats.Get()).objects) << ReportOf(s.stats.Get());
+}
+
 std::string ThreadingName(const testing::TestParamInfo<const wchar_t*>& info) {
     const char* const names[] = {"Apartment", "Free", "LocalServer"};
     return names[info.index];

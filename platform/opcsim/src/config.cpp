@@ -228,7 +228,8 @@ void ParseDuring(const json& list, std::vector<DuringCall>& during) {
         call.reason = TextOr(entry, "reason", call.reason);
         const std::set<std::wstring> send = TextSet(entry, "send");
         if (send.empty())
-            Fail("an entry of during needs \"send\": shutdown, dataChange or malformed");
+            Fail("an entry of during needs \"send\": shutdown, dataChange, malformed or "
+                 "disconnect");
         for (const std::wstring& what : send) {
             if (what == L"shutdown")
                 call.shutdown = true;
@@ -236,8 +237,11 @@ void ParseDuring(const json& list, std::vector<DuringCall>& during) {
                 call.dataChange = true;
             else if (what == L"malformed")
                 call.malformed = true;
+            else if (what == L"disconnect")
+                call.disconnect = true;
             else
-                Fail("during sends shutdown, dataChange or malformed, not " + Narrow(what));
+                Fail("during sends shutdown, dataChange, malformed or disconnect, not " +
+                     Narrow(what));
         }
         during.push_back(call);
     }

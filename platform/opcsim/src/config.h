@@ -25,6 +25,8 @@ struct DuringCall {
     bool dataChange = false; // a data change of the `notify` items to every group's subscribers
     bool malformed = false;  // streams that break the format, callbacks whose counts or handles
                              // do not fit (subscriptions.h)
+    bool disconnect = false; // once the call is answered, the server leaves as "shutdown" with
+                             // "disconnect" does
     std::wstring reason = L"The simulated server is shutting down.";
 };
 

@@ -56,8 +56,11 @@ void DisconnectEverything(Server::Held& held, Stats& stats) {
 }
 
 // What the server sends from inside one of its own calls ("during"), to the sinks it holds then.
-void SendDuringCall(Server::Held& held, const ServerConfig& config, Stats& stats,
-                    const DuringCall& during, unsigned tick) {
+void SendDuringCall(const std::shared_ptr<Server::Held>& heldShared, const ServerConfig& config,
+                    const std::shared_ptr<Stats>& statsShared, const DuringCall& during,
+                    unsigned tick) {
+    Server::Held& held = *heldShared;
+    Stats& stats = *statsShared;
     std::shared_ptr<SinkList> shutdownSinks;
     std::vector<std::shared_ptr<Subscriptions>> groups;
     {
@@ -76,6 +79,15 @@ void SendDuringCall(Server::Held& held, const ServerConfig& config, Stats& stats
             SendItemChange(config.notify, *group, tick);
         if (during.malformed)
             group->SendMalformed(config.notify.handleBase);
+    }
+    if (during.disconnect) {
+        // After the answer, in the apartment of the server's objects, as a timed shutdown does.
+        std::weak_ptr<Server::Held> weakHeld = heldShared;
+        std::shared_ptr<Stats> keep = statsShared;
+        Ticker::Once(InMultithreadedApartment(), 0, [weakHeld, keep]() {
+            if (std::shared_ptr<Server::Held> alive = weakHeld.lock())
+                DisconnectEverything(*alive, *keep);
+        });
     }
 }
 
@@ -141,7 +153,7 @@ Server::Server(std::shared_ptr<const ServerConfig> config)
             std::shared_ptr<Held> held = weakHeld.lock();
             std::shared_ptr<Stats> stats = weakStats.lock();
             if (held && stats)
-                SendDuringCall(*held, *config, *stats, during, ++*ticks);
+                SendDuringCall(held, *config, stats, during, ++*ticks);
         });
     }
     // A process that dies on its own clock: counted from its first server object.
