@@ -77,10 +77,10 @@ std::string CreationErrorPrefix(const std::string& serverName) {
 
 } // namespace
 
-OpcSession::OpcSession(const StreamFormats& formats) : formats_(formats) {
-    streamSink_ = new StreamAdviseSink(formats.dataTime);
-    callbackSink_ = new DataCallbackSink();
-    shutdownSink_ = new ShutdownSink();
+OpcSession::OpcSession(const StreamFormats& formats)
+    : streamSink_(MakeComObject<StreamAdviseSink>(formats.dataTime)),
+      callbackSink_(MakeComObject<DataCallbackSink>()),
+      shutdownSink_(MakeComObject<ShutdownSink>()), formats_(formats) {
     fw::LockModule();
     moduleLocked_ = true;
     // Servers on other computers call the sinks back without authenticating; a second call in
