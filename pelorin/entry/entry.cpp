@@ -14,8 +14,6 @@ namespace {
 
 fw::ExtensionModule gExtension;
 
-constexpr INT_PTR kBackResult = 100;
-
 int RunServerConfig(DeviceRecord* device) {
     ServerSettings settings = ReadRecord(*device);
     ApplyEntryDefaults(settings);
@@ -23,7 +21,7 @@ int RunServerConfig(DeviceRecord* device) {
     const INT_PTR result = dialog.DoModal();
     if (result == IDOK)
         return 0;
-    return result == kBackResult ? 1 : -1;
+    return result == ServerConfigDialog::kBackResult ? 1 : -1;
 }
 
 }  // namespace
