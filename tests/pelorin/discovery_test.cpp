@@ -21,7 +21,7 @@
 #include "config/server_discovery.h"
 #include "entry/server_settings.h"
 #include "session/opc_error.h"
-#include "sim_world.h"
+#include "world_file.h"
 
 namespace {
 

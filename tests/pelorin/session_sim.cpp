@@ -1,6 +1,6 @@
 #include "session_sim.h"
 
-#include "sim_world.h"
+#include "world_file.h"
 
 #include "fw/resources.h"
 

@@ -1,4 +1,4 @@
-#include "sim_world.h"
+#include "world_file.h"
 
 #include <windows.h>
 
