@@ -26,13 +26,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 // first: the host's value, not used. record: the host's AddressPair, written only at a
-// successful finish. Returns 0 finished, 1 back one step, -1 cancelled.
+// successful finish. Returns 0 finished, 1 back one step, -1 cancelled. Nothing leaves as an
+// exception: the host has a runtime of its own and could not catch it.
 extern "C" int __cdecl OnCfgIoDev(int first, void* record) {
     (void)first;
-    if (!record)
-        return -1;
-    auto* pair = static_cast<marvesk::AddressPair*>(record);
     try {
+        if (!record)
+            return -1;
+        auto* pair = static_cast<marvesk::AddressPair*>(record);
         marvesk::AddressStepDialog dialog;
         std::memcpy(&dialog.source, &pair->source, sizeof dialog.source);
         std::memcpy(&dialog.target, &pair->target, sizeof dialog.target);

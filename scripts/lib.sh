@@ -10,6 +10,8 @@ export LOCPATH=$BUILD/locale
 XVFB_ARGS="-screen 0 1024x768x24"
 
 log() { echo "[run] $*" >&2; }
+# shellcheck source=scripts/postgres.sh
+source "$ROOT/scripts/postgres.sh"
 
 # ---------------------------------------------------------------- installation
 need_packages() {
@@ -27,6 +29,8 @@ need_packages() {
     command -v cmake >/dev/null || missing+=(cmake)
     command -v ninja >/dev/null || missing+=(ninja-build)
     command -v npm >/dev/null || missing+=(npm)
+    # shellcheck disable=SC2207
+    missing+=($(pg_missing_packages))
     echo "${missing[@]:-}"
 }
 
@@ -41,6 +45,7 @@ install_deps() {
         $sudo dpkg --add-architecture i386
     fi
     $sudo apt-get update -q >/dev/null
+    pg_before_install
     # shellcheck disable=SC2086
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends \
         $missing wine32:i386 libwine:i386 fonts-wine >/dev/null
@@ -120,22 +125,32 @@ EOF
     fi
 }
 
-# Registers our COM components in the prefix; every run, since the DLLs may have moved.
+# The COM servers of the stand-ins, registered in the prefix every run (the DLLs may have moved).
+COM_SERVERS=(opcproxy.dll grid.dll opcsim.dll opcbrowser.dll)
+
 register_components() {
     local dll
-    for dll in "$BIN"/*.dll; do
-        case "$(basename "$dll")" in
-            opcproxy.dll | grid.dll | opcsim.dll | opcbrowser.dll)
-                wine regsvr32 /s "$(winepath -w "$dll")" </dev/null >/dev/null 2>&1 ||
-                    log "regsvr32 $(basename "$dll") failed" ;;
-        esac
+    for dll in "${COM_SERVERS[@]}"; do
+        [ -e "$BIN/$dll" ] || { log "$dll was not built"; exit 1; }
+        wine regsvr32 /s "$(to_windows "$BIN/$dll")" </dev/null >/dev/null 2>&1 ||
+            { log "regsvr32 $dll failed"; exit 1; }
     done
-    if [ -x "$ROOT/scripts/register-extra" ]; then "$ROOT/scripts/register-extra"; fi
+    [ -e "$BIN/opcsim-register.exe" ] || { log "opcsim-register.exe was not built"; exit 1; }
     # The default world: the server browser, no simulated servers, no network provider.
-    if [ -e "$BIN/opcsim-register.exe" ]; then
-        wine "$BIN/opcsim-register.exe" reset </dev/null >/dev/null 2>&1 ||
-            log "opcsim-register reset failed"
-    fi
+    wine "$BIN/opcsim-register.exe" reset </dev/null >/dev/null 2>&1 ||
+        { log "opcsim-register reset failed"; exit 1; }
+}
+
+# Paths between Linux and the prefix, where drive Z: is the root (checked when a session
+# starts); cheaper than a winepath process for every file.
+to_windows() {
+    local path
+    path=$(realpath -m "$1")
+    printf 'Z:%s\n' "${path//\//\\}"
+}
+to_unix() {
+    local path=${1#[Zz]:}
+    printf '%s\n' "${path//\\//}"
 }
 
 setup() {
@@ -151,6 +166,8 @@ setup() {
 start_wine_session() {
     wineserver -p
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    [ "$(readlink "$WINEPREFIX/dosdevices/z:")" = / ] ||
+        { log "drive Z: of the prefix is not the root directory"; exit 1; }
     register_components
 }
 stop_wine_session() {
@@ -159,42 +176,96 @@ stop_wine_session() {
 }
 
 
-# ---------------------------------------------------------------- scenario worlds
-# A scenario may declare the world it needs at its top (simulated servers, network, server
-# browser); these hooks register it before the host starts and remove it afterwards.
-#   given servers "<file>"    simulated OPC servers of a JSON world file (platform/opcsim)
-#   given network "<file>"    a network tree for the network provider
-#   given browser on|off      the OPC server browser registered or not
-# Paths are relative to the scenario file. Without these lines the prefix has the browser, no
-# simulated servers and no network provider.
+# ---------------------------------------------------------------- scenarios
+# A scenario says at its top what it needs before the host starts: its plug-ins, its language,
+# simulated OPC servers, a network, the server browser, an alias file (README: the steps). The
+# host reads the scenario and tells us what to do (host.exe --world); we do it, run the host,
+# check that no simulated server is still held, and undo it all.
 opcsim_register() {
     wine "$BIN/opcsim-register.exe" "$@" </dev/null >>"$WORLD_LOG" 2>&1
 }
 
+# scenario_world_up SCN DIR [PLUGIN...]: sets up what SCN needs (PLUGINs: the plug-ins when it
+# names none and its folder does not name one). Sets SCENARIO_LANG, SCENARIO_PLUGINS and
+# SCENARIO_CLEANUP; false with the reason in DIR/world.log.
 scenario_world_up() {
-    local scn=$1 dir=$2 kind value path
+    local scn=$1 dir=$2
+    shift 2
+    local defaults=() plugin kind first second
+    for plugin in "$@"; do defaults+=(--plugin "$plugin"); done
+    SCENARIO_LANG=zh
+    SCENARIO_PLUGINS=()
+    SCENARIO_CLEANUP=()
     WORLD_LOG=$dir/world.log
     : >"$WORLD_LOG"
-    while read -r kind value; do
-        value=${value%$'\r'}
+    if ! wine "$BIN/host.exe" --world "$(to_windows "$scn")" "${defaults[@]}" \
+        </dev/null >"$dir/world.txt" 2>&1; then
+        cat "$dir/world.txt" >>"$WORLD_LOG"
+        return 1
+    fi
+    while IFS=$'\t' read -r kind first second; do
         case "$kind" in
-            servers | network)
-                path=${value#\"}; path=${path%\"}
-                [[ "$path" = /* ]] || path=$(dirname "$scn")/$path
-                if [ ! -e "$path" ]; then
-                    echo "given $kind: no file $path" >>"$WORLD_LOG"
-                    return 1
-                fi
-                opcsim_register "$kind" "$(realpath "$path")" || return 1 ;;
-            browser)
-                opcsim_register browser "$value" || return 1 ;;
+            lang) SCENARIO_LANG=$first ;;
+            plugin) SCENARIO_PLUGINS+=("$first") ;;
+            servers | network | browser) opcsim_register "$kind" "$first" || return 1 ;;
+            alias-file)
+                SCENARIO_CLEANUP+=("$(to_unix "$second")")
+                cp "$(to_unix "$first")" "$(to_unix "$second")" 2>>"$WORLD_LOG" || return 1 ;;
+            *) echo "host --world said: $kind $first $second" >>"$WORLD_LOG"; return 1 ;;
         esac
-    done < <(sed -nE 's/^[[:space:]]*given[[:space:]]+(servers|network|browser)[[:space:]]+(.*[^[:space:]])[[:space:]]*$/\1 \2/p' "$scn")
-    return 0
+    done <"$dir/world.txt"
 }
 
+# Undoes scenario_world_up, whatever happened in between.
 scenario_world_down() {
-    [ -e "$BIN/opcsim-register.exe" ] || return 0
-    WORLD_LOG=$2/world.log
-    opcsim_register reset || true
+    WORLD_LOG=$1/world.log
+    opcsim_register reset || log "opcsim-register reset failed"
+    local file
+    for file in "${SCENARIO_CLEANUP[@]}"; do rm -f "$file"; done
+    SCENARIO_CLEANUP=()
+}
+
+# run_scenario SCN DIR [START_DEVICE [PLUGIN...]]: runs one scenario the way ./run test does, with
+# its output in DIR (host.log, device files, screenshots, the simulated servers' reports).
+# START_DEVICE: a device file to start from instead of a new device. Returns the host's exit
+# status, or 1 when a simulated server is still held afterwards (SCENARIO_LEAKED says what).
+run_scenario() {
+    local scn=$1 dir=$2 start=${3:-}
+    shift $(($# < 3 ? $# : 3))
+    local rc=0 args=() plugin device
+    SCENARIO_LEAKED=
+    mkdir -p "$dir/opcsim"
+    if scenario_world_up "$scn" "$dir" "$@"; then
+        for plugin in "${SCENARIO_PLUGINS[@]}"; do
+            device=$dir/device.json
+            [ ${#SCENARIO_PLUGINS[@]} = 1 ] || device=$dir/device-$(basename "${plugin//\\//}").json
+            [ -z "$start" ] || cp "$start" "$device"
+            args+=(--plugin "$plugin" --device "$(to_windows "$device")")
+        done
+        # Simulated servers write their counts into OPCSIM_REPORT_DIR when released; anything
+        # still held by then is a reference the plug-in leaked.
+        (set_lang "$SCENARIO_LANG"
+            export OPCSIM_REPORT_DIR; OPCSIM_REPORT_DIR=$(to_windows "$dir/opcsim")
+            timeout 120 wine "$BIN/host.exe" "${args[@]}" --scenario "$(to_windows "$scn")" \
+                --out "$(to_windows "$dir")" </dev/null >"$dir/host.log" 2>&1) || rc=$?
+        SCENARIO_LEAKED=$(grep -h "^outstanding" "$dir"/opcsim/*.txt 2>/dev/null |
+            grep -v "objects=0 references=0 sinks=0") || true
+        [ -z "$SCENARIO_LEAKED" ] || [ $rc != 0 ] || rc=1
+    else
+        cp "$WORLD_LOG" "$dir/host.log"
+        rc=2
+    fi
+    scenario_world_down "$dir"
+    return $rc
+}
+
+# What went wrong in a failed run_scenario, indented, for a summary: the failing step and its
+# reason, or the host's own complaint, or else the end of its output.
+scenario_failure() {
+    local dir=$1 found
+    found=$({ grep -A1 "^FAIL" "$dir/host.log"; grep -E "^host:|stopping the host" "$dir/host.log"; } |
+        grep -v '^--$' | head -6) || true
+    [ -n "$found" ] || found=$(grep -v '^\s*$' "$dir/host.log" | tail -4) || true
+    printf '%s\n' "$found" | sed 's/^/    /'
+    [ -z "${SCENARIO_LEAKED:-}" ] || echo "    a simulated server still holds: $SCENARIO_LEAKED"
 }

@@ -54,6 +54,11 @@ HRESULT CCell2000::SetCellText(long column, long row, long sheet, const char* te
                              text ? text : ""));
 }
 
+HRESULT CCell2000::SetCellTextW(long column, long row, long sheet, const wchar_t* text) {
+    return Keep(InvokeHelper(kSetCellText, DISPATCH_METHOD, VT_EMPTY, nullptr, column, row, sheet,
+                             text ? text : L""));
+}
+
 fw::String CCell2000::GetCellText(long column, long row, long sheet) {
     fw::String text;
     if (FAILED(

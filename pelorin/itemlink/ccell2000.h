@@ -28,6 +28,9 @@ public:
     HRESULT SetRowCount(long count, long sheet);
     long GetRowCount(long sheet);
     HRESULT SetCellText(long column, long row, long sheet, const char* text);
+    // The same with a UTF-16 text (texts from the resources, which the ANSI code page may not
+    // hold).
+    HRESULT SetCellTextW(long column, long row, long sheet, const wchar_t* text);
     fw::String GetCellText(long column, long row, long sheet);
     // `count` columns from `column` get `width`.
     HRESULT SetColumnWidth(long count, long width, long column, long sheet);

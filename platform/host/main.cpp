@@ -1,7 +1,11 @@
-// The host stand-in: plays the configuration environment that loads a device plug-in, calls
-// OnCfgIoDev with a record it owns and keeps the record in a device file.
+// The host stand-in: plays the configuration environment that loads device plug-ins, calls
+// their OnCfgIoDev with records it owns and keeps each record in a device file.
 //
-//   host --plugin marvesk|pelorin|PATH --device FILE [--scenario FILE] [--out DIR] [--first N]
+//   host --plugin NAME|PATH --device FILE [--plugin ... --device ...] [--scenario FILE]
+//        [--out DIR] [--first N]
+//   host --world FILE [--plugin NAME]...   what the scenario needs set up before the host starts
+//                                          (world.h); the plug-ins where it names none
+//   host --steps           the scenario steps with their arguments and descriptions
 #include <windows.h>
 
 #include <fcntl.h>
@@ -15,32 +19,34 @@
 
 #include "device_file.h"
 #include "fw/app.h"
-#include "fw/resources.h"
 #include "fw/string.h"
-#include "record.h"
 #include "robot.h"
 #include "scenario.h"
-#include "scenario_cells.h"
-#include "tagdb.h"
+#include "session.h"
+#include "steps.h"
+#include "world.h"
 
 namespace {
 
-using host::Record;
-
 const wchar_t kAppTitle[] = L"Configuration Host";
+const char kUsage[] =
+    "usage: host --plugin marvesk|pelorin|PATH --device FILE [--plugin ... --device ...]\n"
+    "            [--scenario FILE] [--out DIR] [--first N]\n"
+    "       host --world SCENARIO [--plugin NAME]...\n"
+    "       host --steps\n";
 
 struct Options {
-    std::wstring plugin;
-    std::wstring device;
+    std::vector<std::wstring> plugins;
+    std::vector<std::wstring> devices; // the n-th belongs to the n-th plug-in
     std::wstring scenario;
+    std::wstring world;
+    bool steps = false;
     std::wstring output = L".";
     int first = 1;
 };
 
-int Usage(const char* problem) {
-    std::printf("host: %s\nusage: host --plugin marvesk|pelorin|PATH --device FILE "
-                "[--scenario FILE] [--out DIR] [--first N]\n",
-                problem);
+int Usage(const std::string& problem) {
+    std::printf("host: %s\n%s", problem.c_str(), kUsage);
     return 2;
 }
 
@@ -50,15 +56,19 @@ bool ParseOptions(Options& options, std::string& problem) {
     for (int i = 1; i < count; ++i) {
         const std::wstring arg = argv[i];
         const bool hasValue = i + 1 < count;
-        if (arg == L"--lang" || arg == L"--show") {
-            if (arg == L"--lang")
-                ++i; // chosen by ./run through the locale; nothing to do here
+        if (arg == L"--lang" && hasValue) {
+            ++i; // chosen by ./run through the locale; nothing to do here
+        } else if (arg == L"--show") {
+        } else if (arg == L"--steps") {
+            options.steps = true;
         } else if (arg == L"--plugin" && hasValue) {
-            options.plugin = argv[++i];
+            options.plugins.push_back(argv[++i]);
         } else if (arg == L"--device" && hasValue) {
-            options.device = argv[++i];
+            options.devices.push_back(argv[++i]);
         } else if (arg == L"--scenario" && hasValue) {
             options.scenario = argv[++i];
+        } else if (arg == L"--world" && hasValue) {
+            options.world = argv[++i];
         } else if (arg == L"--out" && hasValue) {
             options.output = argv[++i];
         } else if (arg == L"--first" && hasValue) {
@@ -70,8 +80,10 @@ bool ParseOptions(Options& options, std::string& problem) {
         }
     }
     LocalFree(argv);
-    if (options.plugin.empty() || options.device.empty()) {
-        problem = "--plugin and --device are required";
+    if (options.steps || !options.world.empty())
+        return true;
+    if (options.plugins.empty() || options.plugins.size() != options.devices.size()) {
+        problem = "every --plugin needs a --device of its own";
         return false;
     }
     return true;
@@ -84,29 +96,30 @@ std::wstring ExeDirectory() {
     return dir.substr(0, dir.find_last_of(L"\\/"));
 }
 
-// "marvesk" and "pelorin" name the plug-ins beside the host; anything else is a path whose
-// file name tells the record layout.
-void ResolvePlugin(const std::wstring& plugin, std::wstring& path, std::string& kind) {
-    if (plugin == L"marvesk" || plugin == L"pelorin") {
-        path = ExeDirectory() + L"\\" + plugin + L".dll";
-        kind = fw::WideToUtf8(plugin);
-        return;
+bool ReadScenario(const std::wstring& path, host::Scenario& scenario, std::string& error) {
+    std::string text;
+    if (!host::ReadWholeFile(path, text)) {
+        error = "cannot read the scenario " + fw::WideToUtf8(path);
+        return false;
     }
-    path = plugin;
-    std::wstring name = plugin.substr(plugin.find_last_of(L"\\/") + 1);
-    CharLowerW(&name[0]);
-    kind = name.find(L"pelorin") != std::wstring::npos ? "pelorin" : "marvesk";
+    return host::ParseScenario(text, scenario, error);
 }
 
-std::string Describe(const Record& record) {
-    std::string text;
-    for (const host::FieldSpec& field : record.Layout().fields) {
-        if (field.kind == host::FieldKind::Pointer)
-            continue;
-        text +=
-            std::string(text.empty() ? "" : " ") + field.name + "=" + record.FieldText(field.name);
+int PrintWorld(const std::wstring& path, const std::vector<std::wstring>& plugins) {
+    std::vector<std::string> defaults;
+    for (const std::wstring& plugin : plugins)
+        defaults.push_back(fw::WideToUtf8(plugin));
+    host::Scenario scenario;
+    std::string error;
+    std::vector<std::string> lines;
+    if (!ReadScenario(path, scenario, error) ||
+        !host::DescribeWorld(scenario, path, ExeDirectory(), defaults, lines, error)) {
+        std::printf("FAIL %s: %s\n", fw::WideToUtf8(path).c_str(), error.c_str());
+        return 2;
     }
-    return text;
+    for (const std::string& line : lines)
+        std::printf("%s\n", line.c_str());
+    return 0;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -138,7 +151,8 @@ HWND CreateWindows(HWND& sink) {
     return window;
 }
 
-// Waits for the robot's thread while serving the calls it sends to this thread.
+// Waits for the robot's thread while serving what it asks of this thread (calls of the
+// plug-ins among them) and whatever else arrives, COM calls into the process too.
 void WaitServing(HANDLE thread) {
     for (;;) {
         DWORD got = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT);
@@ -156,54 +170,34 @@ int Run() {
     Options options;
     std::string problem;
     if (!ParseOptions(options, problem))
-        return Usage(problem.c_str());
+        return Usage(problem);
+    if (options.steps) {
+        std::printf("%s", host::StepList().c_str());
+        return 0;
+    }
+    if (!options.world.empty())
+        return PrintWorld(options.world, options.plugins);
 
-    std::wstring pluginPath;
-    std::string kind;
-    ResolvePlugin(options.plugin, pluginPath, kind);
-    const host::RecordLayout* layout = host::RecordLayout::ForPlugin(kind);
-
-    host::Scenario scenario;
-    const std::string scenarioName = fw::WideToUtf8(options.scenario);
-    if (!options.scenario.empty()) {
-        std::string text, error;
-        if (!host::ReadWholeFile(options.scenario, text))
-            return Usage(("cannot read the scenario " + scenarioName).c_str());
-        if (!host::ParseScenario(text, scenario, error)) {
-            std::printf("FAIL %s: %s\n", scenarioName.c_str(), error.c_str());
+    host::HostSession session;
+    session.SetFirst(options.first);
+    for (size_t i = 0; i < options.plugins.size(); ++i) {
+        if (!session.Add(options.plugins[i], options.devices[i], ExeDirectory(), problem)) {
+            std::printf("host: %s\n", problem.c_str());
             return 2;
         }
     }
 
-    Record record(*layout);
-    host::TagDatabase tags; // the device's tags; the plug-in holds pointers into it
-    bool created = false;
-    std::string error;
-    if (!host::LoadDeviceFile(options.device, record, created, error, &tags)) {
-        std::printf("host: %s: %s\n", fw::WideToUtf8(options.device).c_str(), error.c_str());
-        return 2;
-    }
-    for (const host::Step& step : scenario.given) {
-        const std::string given = step.Kind();
-        if (given == "given field") {
-            if (!record.SetField(step.words[2].text, step.words[3], error)) {
+    host::Scenario scenario;
+    const std::string scenarioName = fw::WideToUtf8(options.scenario);
+    if (!options.scenario.empty()) {
+        if (!ReadScenario(options.scenario, scenario, problem)) {
+            std::printf("FAIL %s: %s\n", scenarioName.c_str(), problem.c_str());
+            return 2;
+        }
+        for (const host::Step& step : scenario.given) {
+            if (step.entry->given && !step.entry->given(step, session, problem)) {
                 std::printf("FAIL %s:%d: %s\n  %s\n", scenarioName.c_str(), step.line,
-                            step.source.c_str(), error.c_str());
-                return 2;
-            }
-        } else if (given == "given tag") {
-            if (!tags.AddCommitted(host::GivenTag(step), error)) {
-                std::printf("FAIL %s:%d: %s\n  %s\n", scenarioName.c_str(), step.line,
-                            step.source.c_str(), error.c_str());
-                return 2;
-            }
-        } else if (given == "given lang") {
-            const WORD primary = PRIMARYLANGID(fw::PreferredLanguage());
-            const std::string lang = step.words[2].text;
-            if ((lang == "en" && primary != LANG_ENGLISH) ||
-                (lang == "zh" && primary != LANG_CHINESE) || (lang != "en" && lang != "zh")) {
-                std::printf("FAIL %s:%d: the scenario needs --lang %s\n", scenarioName.c_str(),
-                            step.line, lang.c_str());
+                            step.source.c_str(), problem.c_str());
                 return 2;
             }
         }
@@ -214,58 +208,32 @@ int Run() {
     HWND mainWindow = CreateWindows(sink);
     fw::SetMainWindow(mainWindow);
 
-    std::printf("device: %s%s\nplugin: %s (%s)\nrecord before: %s\n",
-                fw::WideToUtf8(options.device).c_str(), created ? " (new, defaults)" : "",
-                kind.c_str(), fw::WideToUtf8(pluginPath).c_str(), Describe(record).c_str());
-    std::fflush(stdout);
-
-    HMODULE plugin = LoadLibraryW(pluginPath.c_str());
-    if (!plugin) {
-        std::printf("host: cannot load the plug-in (error %lu)\n", GetLastError());
-        return 3;
-    }
-    using Entry = int(__cdecl*)(int, void*);
-    auto entry =
-        reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(plugin, "OnCfgIoDev")));
-    if (!entry) {
-        std::printf("host: the plug-in has no OnCfgIoDev export\n");
+    if (!session.LoadAll(problem)) {
+        std::printf("host: %s\n", problem.c_str());
         return 3;
     }
 
-    // The host tag database the item link dialog calls (the record's layout may have no place
-    // for it; then the plug-in does not get it).
-    record.SetPointer("tagdb", static_cast<pelorin::HostTagDatabase*>(&tags));
-
-    const Record before = record;
     std::unique_ptr<host::Robot> robot;
     if (!options.scenario.empty()) {
-        robot.reset(new host::Robot(GetCurrentThreadId(), sink, scenario, record, before,
-                                    options.output, scenarioName));
-        robot->SetTagDatabase(&tags);
-        robot->Start();
-    }
-
-    const int result = entry(options.first, record.Data());
-    if (robot) {
-        robot->Finished(result);
+        robot.reset(new host::Robot(GetCurrentThreadId(), sink, scenario, session, options.output,
+                                    scenarioName));
+        if (!robot->Start()) {
+            std::printf("host: cannot start the robot's thread\n");
+            return 3;
+        }
         WaitServing(robot->Thread());
+    } else {
+        for (size_t i = 0; i < session.Plugins().size(); ++i)
+            session.Call(i);
     }
 
-    std::printf("OnCfgIoDev returned %d\nrecord after:  %s\n", result, Describe(record).c_str());
-    const std::vector<long> foreign = record.ForeignChanges(before);
-    if (foreign.empty())
-        std::printf("host-owned bytes: unchanged\n");
-    else
-        std::printf("host-owned bytes: %u changed, first at offset %ld\n",
-                    static_cast<unsigned>(foreign.size()), foreign[0]);
-    if (!host::SaveDeviceFile(options.device, record, error, &tags))
-        std::printf("host: %s\n", error.c_str());
+    session.SaveAll();
     if (robot) {
         std::printf("scenario: %s (%d steps passed)\n", robot->Failed() ? "FAILED" : "passed",
                     robot->StepsRun());
     }
     std::fflush(stdout);
-    FreeLibrary(plugin);
+    session.UnloadAll();
     DestroyWindow(mainWindow);
     return robot && robot->Failed() ? 1 : 0;
 }

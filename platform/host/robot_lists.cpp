@@ -1,9 +1,11 @@
-// Robot steps on the items of combo and list boxes: their texts, count and selection, and the
-// drop-down of a combo box.
+// Robot steps on combo and list boxes: their items, count and selection, the drop-down of a
+// combo box, and a double-click on a list box entry.
 #include <vector>
 
+#include "control_driver.h"
 #include "fw/string.h"
 #include "robot.h"
+#include "robot_util.h"
 
 namespace host {
 namespace {
@@ -46,15 +48,52 @@ std::string Describe(const std::vector<std::wstring>& items) {
     return text.empty() ? "no items" : text;
 }
 
-}  // namespace
+} // namespace
 
-bool Robot::RunListStep(const Step& step, std::string& why, bool& handled) {
-    const std::string kind = step.Kind();
-    handled = kind == "dropdown" || kind == "expect items" || kind == "expect count" ||
-              kind == "expect selection";
-    if (!handled)
+bool Robot::Dropdown(const Step& step, std::string& why) {
+    const std::string& id = step.Arg(0).text;
+    HWND control = nullptr;
+    if (!Control(id, control, why))
         return false;
-    const std::string& id = kind == "dropdown" ? step.words[1].text : step.words[2].text;
+    if (ClassOf(control) != L"ComboBox") {
+        why = "control " + id + " has no drop-down";
+        return false;
+    }
+    // Opening the list raises CBN_DROPDOWN, whose handler may block (a network walk):
+    // post it, then close the list again once that has run.
+    PostMessageW(control, CB_SHOWDROPDOWN, TRUE, 0);
+    if (!Sync())
+        return false;
+    PostMessageW(control, CB_SHOWDROPDOWN, FALSE, 0);
+    return Sync();
+}
+
+bool Robot::DoubleClick(const Step& step, std::string& why) {
+    const std::string& id = step.Arg(0).text;
+    HWND list = nullptr;
+    if (!UsableControl(id, list, why))
+        return false;
+    if (ClassOf(list) != L"ListBox") {
+        why = "control " + id + " is not a list box";
+        return false;
+    }
+    int index = -1;
+    POINT at = {};
+    bool found = false;
+    OnUi([&] { found = ListEntryPoint(list, Wide(step.Arg(1).text), index, at, why); });
+    if (!found) {
+        why = "list box " + id + ": " + why;
+        return false;
+    }
+    // The first press selects the entry (the list box notifies the change), the second is the
+    // double-click.
+    PostDoubleClick(list, at);
+    return Sync();
+}
+
+bool Robot::ExpectList(const Step& step, std::string& why) {
+    const std::string kind = step.Kind();
+    const std::string& id = step.Arg(0).text;
     HWND control = nullptr;
     if (!Control(id, control, why))
         return false;
@@ -63,21 +102,6 @@ bool Robot::RunListStep(const Step& step, std::string& why, bool& handled) {
         why = "control " + id + " is not a combo or list box";
         return false;
     }
-
-    if (kind == "dropdown") {
-        if (messages.count != CB_GETCOUNT) {
-            why = "control " + id + " has no drop-down";
-            return false;
-        }
-        // Opening the list raises CBN_DROPDOWN, whose handler may block (a network walk):
-        // post it, then close the list again once that has run.
-        PostMessageW(control, CB_SHOWDROPDOWN, TRUE, 0);
-        if (!Sync())
-            return false;
-        PostMessageW(control, CB_SHOWDROPDOWN, FALSE, 0);
-        return Sync();
-    }
-
     std::vector<std::wstring> items;
     LRESULT selected = -1;
     std::wstring selectedText;
@@ -90,8 +114,8 @@ bool Robot::RunListStep(const Step& step, std::string& why, bool& handled) {
 
     if (kind == "expect items") {
         std::vector<std::wstring> wanted;
-        for (size_t i = 3; i < step.words.size(); ++i)
-            wanted.push_back(fw::Utf8ToWide(step.words[i].text));
+        for (size_t i = 1; i < step.ArgCount(); ++i)
+            wanted.push_back(Wide(step.Arg(i).text));
         if (items != wanted) {
             why = "control " + id + " holds " + Describe(items) + ", expected " + Describe(wanted);
             return false;
@@ -99,23 +123,23 @@ bool Robot::RunListStep(const Step& step, std::string& why, bool& handled) {
         return true;
     }
     if (kind == "expect count") {
-        if (std::to_string(items.size()) != step.words[3].text) {
+        if (std::to_string(items.size()) != step.Arg(1).text) {
             why = "control " + id + " holds " + std::to_string(items.size()) + " item(s) (" +
-                  Describe(items) + "), expected " + step.words[3].text;
+                  Describe(items) + "), expected " + step.Arg(1).text;
             return false;
         }
         return true;
     }
     // expect selection
-    const bool wantNone = !step.words[3].quoted;
-    if (wantNone ? selected >= 0 : selectedText != fw::Utf8ToWide(step.words[3].text) || selected < 0) {
+    const bool wantNone = !step.Arg(1).quoted;
+    if (wantNone ? selected >= 0 : selectedText != Wide(step.Arg(1).text) || selected < 0) {
         why = "control " + id + " has " +
               (selected < 0 ? std::string("no selection")
                             : "\"" + fw::WideToUtf8(selectedText) + "\" selected") +
-              ", expected " + (wantNone ? "none" : "\"" + step.words[3].text + "\"");
+              ", expected " + (wantNone ? "none" : "\"" + step.Arg(1).text + "\"");
         return false;
     }
     return true;
 }
 
-}  // namespace host
+} // namespace host

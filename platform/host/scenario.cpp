@@ -1,116 +1,68 @@
 #include "scenario.h"
 
-#include <cctype>
-#include <cstring>
+#include <set>
 
-#include "scenario_cells.h"
+#include "step_syntax.h"
+#include "steps.h"
 
 namespace host {
 namespace {
 
-// Argument shapes: i = control id (decimal), q = quoted text, w = bare word, v = any value,
-// k = key name, y = yes|no, a = answer (OK|YES|NO|CANCEL), m = message text or *.
-struct StepShape {
-    const char* kind;
-    const char* args;
-};
+// Givens that say one thing about the whole scenario.
+const std::set<std::string> kOnce = {"given plugins", "given lang", "given browser",
+                                     "given alias-file"};
 
-const StepShape kShapes[] = {
-    {"given field", "wv"},
-    {"given lang", "w"},
-    // The test runner registers these in the prefix before the host starts; the host skips them.
-    {"given servers", "q"},
-    {"given network", "q"},
-    {"given browser", "w"},
-    {"window", "q"},
-    {"type", "iq"},
-    {"select", "iq"},
-    {"click", "i"},
-    {"key", "ik"},
-    {"close", ""},
-    {"expect text", "iq"},
-    {"expect visible", "iy"},
-    {"expect enabled", "iy"},
-    {"expect checked", "iy"},
-    {"expect focus", "i"},
-    {"expect glyphs", "i"},
-    {"expect message", "mwa"},
-    {"expect closed", ""},
-    {"expect result", "w"},
-    {"expect field", "wv"},
-    {"expect bytes-unchanged", ""},
-    {"shot", "w"},
-    // Lists of combo and list boxes.
-    {"dropdown", "i"},
-    {"expect count", "iw"},
-    {"expect selection", "in"},
-};
-
-bool IsDecimal(const std::string& text) {
-    if (text.empty())
-        return false;
-    for (char c : text)
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
-    return true;
+std::string AtLine(int line, const std::string& text) {
+    return "line " + std::to_string(line) + ": " + text;
 }
 
-bool CheckArg(char shape, const FieldValue& word, std::string& why) {
-    switch (shape) {
-    case 'i':
-        if (word.quoted || !IsDecimal(word.text)) {
-            why = "a decimal control id";
-            return false;
+// The order of calls: with `call` steps, every robot step belongs to one; several plug-ins
+// need them; nothing is called after `unload`.
+bool CheckCalls(const Scenario& scenario, std::string& error) {
+    const Step* plugins = nullptr;
+    for (const Step& step : scenario.given)
+        if (step.Kind() == "given plugins")
+            plugins = &step;
+    if (plugins) {
+        // Calls name their plug-in, so a name stands for one.
+        std::set<std::string> names;
+        for (size_t a = 0; a < plugins->ArgCount(); ++a) {
+            if (!names.insert(plugins->Arg(a).text).second) {
+                error = AtLine(plugins->line, "'" + plugins->Arg(a).text + "' is given twice");
+                return false;
+            }
         }
-        return true;
-    case 'q':
-        if (!word.quoted) {
-            why = "a quoted text";
-            return false;
-        }
-        return true;
-    case 'w':
-        if (word.quoted) {
-            why = "a bare word";
-            return false;
-        }
-        return true;
-    case 'v':
-        return true;
-    case 'k':
-        if (word.quoted || (word.text != "RETURN" && word.text != "ESCAPE" &&
-                            word.text != "DELETE" && word.text != "TAB")) {
-            why = "RETURN, ESCAPE, DELETE or TAB";
-            return false;
-        }
-        return true;
-    case 'y':
-        if (word.quoted || (word.text != "yes" && word.text != "no")) {
-            why = "yes or no";
-            return false;
-        }
-        return true;
-    case 'm':
-        if (!word.quoted && word.text != "*") {
-            why = "a quoted text or *";
-            return false;
-        }
-        return true;
-    case 'n':
-        if (!word.quoted && word.text != "none") {
-            why = "a quoted text or none";
-            return false;
-        }
-        return true;
-    case 'a':
-        if (word.quoted || (word.text != "OK" && word.text != "YES" && word.text != "NO" &&
-                            word.text != "CANCEL")) {
-            why = "OK, YES, NO or CANCEL";
-            return false;
-        }
-        return true;
     }
-    return false;
+    if (plugins && plugins->ArgCount() > 1 && !scenario.namesCalls) {
+        error = AtLine(plugins->line, "with several plug-ins, say which one each call goes to "
+                                      "(call <plugin>)");
+        return false;
+    }
+    bool unloaded = false;
+    for (size_t i = 0; i < scenario.steps.size(); ++i) {
+        const Step& step = scenario.steps[i];
+        const std::string kind = step.Kind();
+        if (i == 0 && scenario.namesCalls && kind != "call") {
+            error = AtLine(step.line, "a scenario with call steps starts with one");
+            return false;
+        }
+        if (kind == "call" && unloaded) {
+            error = AtLine(step.line, "no call after unload");
+            return false;
+        }
+        if (kind == "call" && plugins) {
+            bool known = false;
+            for (size_t a = 0; a < plugins->ArgCount(); ++a)
+                known = known || plugins->Arg(a).text == step.Arg(0).text;
+            if (!known) {
+                error = AtLine(step.line,
+                               "'" + step.Arg(0).text + "' is not one of the given plug-ins");
+                return false;
+            }
+        }
+        unloaded = unloaded || kind == "unload";
+    }
+    return true;
 }
 
 } // namespace
@@ -119,6 +71,10 @@ std::string Step::Kind() const {
     if ((Verb() == "expect" || Verb() == "given") && words.size() > 1 && !words[1].quoted)
         return Verb() + " " + words[1].text;
     return Verb();
+}
+
+size_t Step::First() const {
+    return Verb() == "expect" || Verb() == "given" ? 2 : 1;
 }
 
 bool SplitWords(const std::string& line, std::vector<FieldValue>& words, std::string& error) {
@@ -182,6 +138,7 @@ bool SplitWords(const std::string& line, std::vector<FieldValue>& words, std::st
 
 bool ParseScenario(const std::string& text, Scenario& scenario, std::string& error) {
     scenario = Scenario();
+    std::set<std::string> seen;
     size_t start = 0;
     int lineNumber = 0;
     while (start <= text.size()) {
@@ -202,66 +159,36 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
         step.source = line.substr(first);
         std::string why;
         if (!SplitWords(line, step.words, why)) {
-            error = "line " + std::to_string(lineNumber) + ": " + why;
+            error = AtLine(lineNumber, why);
             return false;
         }
         if (step.words[0].quoted) {
-            error = "line " + std::to_string(lineNumber) + ": a step starts with its verb";
+            error = AtLine(lineNumber, "a step starts with its verb");
             return false;
         }
         const std::string kind = step.Kind();
-        if (kind == "expect items") {
-            // expect items <id> "<text>" ...: any number of texts, in the list's order.
-            bool ok = step.words.size() >= 3 && CheckArg('i', step.words[2], why);
-            for (size_t a = 3; ok && a < step.words.size(); ++a)
-                ok = CheckArg('q', step.words[a], why);
-            if (!ok) {
-                error = "line " + std::to_string(lineNumber) +
-                        ": expect items <id> \"<text>\" ... needs a control id and quoted texts";
-                return false;
-            }
+        step.entry = FindStep(kind);
+        if (!step.entry) {
+            error = AtLine(lineNumber, "unknown step '" + kind + "'");
+            return false;
+        }
+        if (!CheckArguments(step.entry->Arguments(), step.words, step.First(), kind, why) ||
+            (step.entry->extra && !step.entry->extra(step, why))) {
+            error = AtLine(lineNumber, why + "; the step is: " + step.entry->usage);
+            return false;
+        }
+        if (kOnce.count(kind) && !seen.insert(kind).second) {
+            error = AtLine(lineNumber, "'" + kind + "' comes twice");
+            return false;
+        }
+        if (step.entry->robot) {
+            scenario.namesCalls = scenario.namesCalls || kind == "call";
             scenario.steps.push_back(step);
-            continue;
-        }
-        const StepShape* shape = nullptr;
-        for (const StepShape& candidate : kShapes)
-            if (kind == candidate.kind)
-                shape = &candidate;
-        if (!shape) {
-            // Steps on grid cells and tags have shapes of their own (scenario_cells.h).
-            const ExtraStep extra = CheckCellOrTagStep(step, why);
-            if (extra != ExtraStep::Valid) {
-                error = "line " + std::to_string(lineNumber) + ": " +
-                        (extra == ExtraStep::Unknown ? "unknown step '" + kind + "'" : why);
-                return false;
-            }
-            (step.Verb() == "given" ? scenario.given : scenario.steps).push_back(step);
-            continue;
-        }
-        const size_t skip = std::strchr(shape->kind, ' ') ? 2 : 1;
-        const size_t count = std::strlen(shape->args);
-        if (step.words.size() != skip + count) {
-            error = "line " + std::to_string(lineNumber) + ": '" + kind + "' takes " +
-                    std::to_string(count) + " argument(s)";
-            return false;
-        }
-        for (size_t a = 0; a < count; ++a) {
-            if (!CheckArg(shape->args[a], step.words[skip + a], why)) {
-                error = "line " + std::to_string(lineNumber) + ": argument " +
-                        std::to_string(a + 1) + " of '" + kind + "' must be " + why;
-                return false;
-            }
-        }
-        if (kind == "expect message" && step.words[3].text != "answer") {
-            error = "line " + std::to_string(lineNumber) + ": expect message \"...\" answer X";
-            return false;
-        }
-        if (step.Verb() == "given")
+        } else {
             scenario.given.push_back(step);
-        else
-            scenario.steps.push_back(step);
+        }
     }
-    return true;
+    return CheckCalls(scenario, error);
 }
 
 } // namespace host

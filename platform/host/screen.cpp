@@ -37,7 +37,8 @@ bool WriteBitmap(const std::wstring& path, HDC dc, HBITMAP bitmap, int width, in
 
 } // namespace
 
-bool Robot::Screenshot(const std::string& name, std::string& why) {
+bool Robot::Shot(const Step& step, std::string& why) {
+    const std::string& name = step.Arg(0).text;
     Sync();
     HWND top = TopDialog();
     RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};

@@ -56,6 +56,7 @@ key 1034 RETURN
 key 1034 ESCAPE
 key 1034 DELETE
 key 1034 TAB
+key 1034 F2
 close
 expect text 12013 "0"
 expect visible 12013 yes
@@ -74,7 +75,7 @@ shot dialog
 )";
     host::Scenario s = Parse(text);
     EXPECT_EQ(2u, s.given.size());
-    EXPECT_EQ(23u, s.steps.size());
+    EXPECT_EQ(24u, s.steps.size());
 }
 
 TEST(ScenarioSyntax, ListStepsTakeTheirArguments) {
@@ -101,6 +102,60 @@ TEST(ScenarioSyntax, MistakesAreReportedWithTheirLine) {
     EXPECT_NE(std::string::npos, ParseError("expect message \"a\" reply OK\n").find("answer"));
     EXPECT_NE(std::string::npos, ParseError("expect text 12\n").find("argument"));
     EXPECT_NE(std::string::npos, ParseError("\"window\"\n").find("verb"));
+}
+
+TEST(ScenarioSyntax, StepsForTreesListsKeysAndServersParse) {
+    host::Scenario s = Parse(R"scn(given alias-file "aliases.txt"
+window "OPC 设备"
+expect caption "PC1\\Srv.1"
+keys 12001 "一二三"
+command 12025
+key 1004 RETURN
+key 12015 ESCAPE
+dblclick 1005 "Level 1"
+tree-select 1004 "Root" "Channel1"
+tree-expand 1004 "Root" "Channel1"
+tree-collapse 1004 "Root"
+expect tree 1004 "Root" children "Channel1" "锅炉房"
+expect tree 1004 "Root" "Empty" children none
+expect tree 1004 children "Root"
+expect calls "OpcSim.Plant.1" "IEnumString::Next" 3
+expect calls "OpcSim.Plant.1" "IAdviseSink::OnDataChange (sent)" 0
+unload
+pump 500
+)scn");
+    ASSERT_EQ(1u, s.given.size());
+    ASSERT_EQ(17u, s.steps.size());
+    EXPECT_FALSE(s.namesCalls);
+    EXPECT_EQ("OpcSim.Plant.1", s.steps[13].Arg(0).text);
+    EXPECT_EQ("IEnumString::Next", s.steps[13].Arg(1).text);
+    EXPECT_NE(std::string::npos, ParseError("keys 12001 \"\"\n").find("needs a text"));
+    EXPECT_NE(std::string::npos, ParseError("pump 60001\n").find("at most 60000"));
+    EXPECT_NE(std::string::npos,
+              ParseError("expect tree 1004 children none \"a\"\n").find("stands alone"));
+    EXPECT_NE(std::string::npos, ParseError("tree-select 1004\n").find("quoted text"));
+    EXPECT_NE(std::string::npos,
+              ParseError("expect calls \"P\" Next 3\n").find("argument 2 of 'expect calls'"));
+}
+
+TEST(ScenarioCalls, SeveralPluginsNameEachCall) {
+    host::Scenario s = Parse("given plugins marvesk pelorin\ncall marvesk\nexpect result 0\n"
+                             "call pelorin\nexpect result 0\n");
+    EXPECT_TRUE(s.namesCalls);
+    EXPECT_EQ(4u, s.steps.size());
+    EXPECT_EQ("line 1: with several plug-ins, say which one each call goes to (call <plugin>)",
+              ParseError("given plugins marvesk pelorin\nwindow \"x\"\n"));
+    EXPECT_EQ("line 2: a scenario with call steps starts with one",
+              ParseError("given plugins marvesk pelorin\nwindow \"x\"\ncall marvesk\n"));
+    EXPECT_EQ("line 3: 'grid' is not one of the given plug-ins",
+              ParseError("given plugins marvesk pelorin\ncall marvesk\ncall grid\n"));
+    EXPECT_EQ("line 3: no call after unload", ParseError("call pelorin\nunload\ncall pelorin\n"));
+    EXPECT_EQ("line 1: 'pelorin' is given twice",
+              ParseError("given plugins pelorin pelorin\ncall pelorin\n"));
+    EXPECT_EQ("line 2: 'given plugins' comes twice",
+              ParseError("given plugins pelorin\ngiven plugins marvesk\n"));
+    // One plug-in called twice: its module state lives on between the calls.
+    EXPECT_TRUE(Parse("call pelorin\nexpect result -1\ncall pelorin\n").namesCalls);
 }
 
 } // namespace

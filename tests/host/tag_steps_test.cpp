@@ -1,8 +1,8 @@
 // The scenario steps on grid cells and tags: their shapes, and the tags `given tag` describes.
 #include <gtest/gtest.h>
 
+#include "given.h"
 #include "scenario.h"
-#include "scenario_cells.h"
 #include "tag_file.h"
 
 namespace {
@@ -49,7 +49,8 @@ expect tags 3
 }
 
 TEST(CellAndTagSteps, MalformedStepsNameTheirLineAndProblem) {
-    EXPECT_EQ("line 1: 'cell-click' takes 3 argument(s)", ParseError("cell-click 12015 2\n"));
+    EXPECT_EQ("line 1: 'cell-click' takes 3 argument(s); the step is: cell-click <id> <col> <row>",
+              ParseError("cell-click 12015 2\n"));
     EXPECT_NE(std::string::npos, ParseError("cell-click 12015 -1 2\n").find("decimal number"));
     EXPECT_NE(std::string::npos, ParseError("cell-type 12015 2 2 \"\"\n").find("needs a text"));
     EXPECT_NE(std::string::npos, ParseError("cell-key 12015 2 2 SPACE\n").find("key name"));

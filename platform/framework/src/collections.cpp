@@ -19,22 +19,25 @@ struct BlockHeader {
 
 } // namespace
 
-void* AllocateBlock(size_t bytes) {
+void* AllocateBlock(size_t bytes) noexcept {
     return bytes ? std::malloc(bytes) : nullptr;
 }
-void FreeBlock(void* block) {
+void FreeBlock(void* block) noexcept {
     std::free(block);
 }
 
-PtrList::PtrList(int blockSize) : blockSize_(blockSize > 0 ? blockSize : 10) {}
+PtrList::PtrList(int blockSize) noexcept : blockSize_(blockSize > 0 ? blockSize : 10) {}
 
 PtrList::~PtrList() {
     RemoveAll();
 }
 
-PtrList::Node* PtrList::NewNode() {
+PtrList::Node* PtrList::NewNode() noexcept {
     if (!free_) {
-        const size_t bytes = sizeof(BlockHeader) + sizeof(Node) * static_cast<size_t>(blockSize_);
+        const size_t count = static_cast<size_t>(blockSize_);
+        if (count > (static_cast<size_t>(-1) - sizeof(BlockHeader)) / sizeof(Node))
+            return nullptr; // a block that large cannot be asked for
+        const size_t bytes = sizeof(BlockHeader) + sizeof(Node) * count;
         auto* block = static_cast<BlockHeader*>(AllocateBlock(bytes));
         if (!block)
             return nullptr;
@@ -52,14 +55,14 @@ PtrList::Node* PtrList::NewNode() {
     return node;
 }
 
-void PtrList::FreeNode(Node* node) {
+void PtrList::FreeNode(Node* node) noexcept {
     node->next = free_;
     free_ = node;
     if (--count_ == 0)
         RemoveAll(); // an empty list keeps no blocks
 }
 
-PtrList::Position PtrList::AddTail(void* value) {
+PtrList::Position PtrList::AddTail(void* value) noexcept {
     Node* node = NewNode();
     if (!node)
         return nullptr;
@@ -75,7 +78,7 @@ PtrList::Position PtrList::AddTail(void* value) {
     return node;
 }
 
-PtrList::Position PtrList::AddHead(void* value) {
+PtrList::Position PtrList::AddHead(void* value) noexcept {
     Node* node = NewNode();
     if (!node)
         return nullptr;
@@ -91,7 +94,7 @@ PtrList::Position PtrList::AddHead(void* value) {
     return node;
 }
 
-void PtrList::RemoveAt(Position position) {
+void PtrList::RemoveAt(Position position) noexcept {
     if (!position)
         return;
     if (position->previous)
@@ -105,7 +108,7 @@ void PtrList::RemoveAt(Position position) {
     FreeNode(position);
 }
 
-void PtrList::RemoveAll() {
+void PtrList::RemoveAll() noexcept {
     auto* block = static_cast<BlockHeader*>(blocks_);
     while (block) {
         BlockHeader* next = block->next;
@@ -117,24 +120,24 @@ void PtrList::RemoveAll() {
     count_ = 0;
 }
 
-void* PtrList::GetNext(Position& position) const {
+void* PtrList::GetNext(Position& position) const noexcept {
     Node* node = position;
     position = node->next;
     return node->value;
 }
 
-void* PtrList::GetAt(Position position) const {
+void* PtrList::GetAt(Position position) const noexcept {
     return position ? position->value : nullptr;
 }
 
-PtrList::Position PtrList::Find(const void* value) const {
+PtrList::Position PtrList::Find(const void* value) const noexcept {
     for (Node* node = head_; node; node = node->next)
         if (node->value == value)
             return node;
     return nullptr;
 }
 
-void* PtrList::GetAtIndex(int index) const {
+void* PtrList::GetAtIndex(int index) const noexcept {
     if (index < 0 || index >= count_)
         return nullptr;
     Node* node = head_;

@@ -156,19 +156,25 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return E_NOTIMPL;
     }
-    STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
+    STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                        EXCEPINFO* exception, UINT*) override {
         if (!params || (params->cArgs && !params->rgvarg))
             return E_INVALIDARG;
         HWND control = control_;
         if (!control || !IsWindow(control))
             return S_FALSE;
+        HRESULT hr;
         try {
-            return DialogControls::DispatchEvent(
+            hr = DialogControls::DispatchEvent(
                 GetParent(control), static_cast<UINT>(GetDlgCtrlID(control)), dispid, *params);
         } catch (...) {
-            return E_UNEXPECTED; // a handler's failure must not unwind into the control
+            hr = DISP_E_EXCEPTION; // ours must not unwind into the control either
         }
+        if (hr == DISP_E_EXCEPTION && exception) {
+            *exception = EXCEPINFO();
+            exception->scode = E_UNEXPECTED;
+        }
+        return hr;
     }
 
 private:
@@ -219,7 +225,9 @@ HRESULT HostedControl::Start(HWND container, REFCLSID clsid, const RECT& rect, U
     HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object));
     if (FAILED(hr))
         return hr;
-    site.Attach(new ControlSite(container, rect));
+    site.Attach(new (std::nothrow) ControlSite(container, rect));
+    if (!site)
+        return E_OUTOFMEMORY;
     if (FAILED(hr = object->SetClientSite(site.Get())))
         return hr;
     ComPtr<IPersistStreamInit> persist;
@@ -253,7 +261,9 @@ HRESULT HostedControl::ConnectEvents() {
         hr = points->FindConnectionPoint(iid, &events);
     if (FAILED(hr))
         return hr;
-    sink.Attach(new EventSink(iid));
+    sink.Attach(new (std::nothrow) EventSink(iid));
+    if (!sink)
+        return E_OUTOFMEMORY;
     sink->Attach(window);
     return events->Advise(sink.Get(), &cookie);
 }
@@ -284,7 +294,7 @@ void HostedControl::Stop() {
 }
 
 HostedControl* CreateHostedControl(HWND container, REFCLSID clsid, const RECT& rect, UINT id,
-                                   HRESULT* result) {
+                                   HRESULT* result) noexcept {
     auto* control = new (std::nothrow) HostedControl;
     HRESULT hr = E_OUTOFMEMORY;
     if (control) {
@@ -300,25 +310,25 @@ HostedControl* CreateHostedControl(HWND container, REFCLSID clsid, const RECT& r
     return control;
 }
 
-void DestroyHostedControl(HostedControl* control) {
+void DestroyHostedControl(HostedControl* control) noexcept {
     if (!control)
         return;
     control->Stop();
     delete control;
 }
 
-HostedControl* FindHostedControl(HWND window) {
+HostedControl* FindHostedControl(HWND window) noexcept {
     if (!window || !IsWindow(window))
         return nullptr;
     return static_cast<HostedControl*>(GetPropW(window, kControlProperty));
 }
 
-HWND HostedControlWindow(const HostedControl* control) {
+HWND HostedControlWindow(const HostedControl* control) noexcept {
     return control ? control->window : nullptr;
 }
 
 HRESULT InvokeHostedControl(HostedControl* control, DISPID id, WORD flags, VARIANT* args,
-                            UINT count, VARIANT* result) {
+                            UINT count, VARIANT* result) noexcept {
     if (!control || !control->dispatch)
         return E_HANDLE;
     if (count && !args)

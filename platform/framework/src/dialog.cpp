@@ -1,6 +1,8 @@
 #include "fw/dialog.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "dialog_controls.h"
@@ -18,26 +20,51 @@ std::vector<HWND>& ModalStack() {
     return stack;
 }
 
+void EnterModalStack(HWND hwnd) {
+    try {
+        ModalStack().push_back(hwnd);
+    } catch (...) {
+        // Out of memory: a dialog opened from this one without a parent then goes over the
+        // active window instead.
+    }
+}
+
 void LeaveModalStack(HWND hwnd) {
     auto& stack = ModalStack();
     stack.erase(std::remove(stack.begin(), stack.end(), hwnd), stack.end());
 }
 
-}  // namespace
+} // namespace
 
-Dialog::Dialog(UINT templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
+Dialog::Dialog(UINT templateId, HWND parent, DialogEntry entry, HMODULE module)
+    : templateId_(templateId), parent_(parent), entry_(entry ? entry : &detail::EnterDialog),
+      module_(module) {}
 
 Dialog::~Dialog() {
     if (hwnd_ && IsWindow(hwnd_))
         DestroyWindow(hwnd_);
+    delete controls_;
 }
 
-const wchar_t* Dialog::WindowPropertyName() {
+const wchar_t* Dialog::WindowPropertyName() noexcept {
     return L"fw.Dialog";
 }
 
-INT_PTR Dialog::DoModal() {
-    FoundResource found = FindChainResource(reinterpret_cast<LPCWSTR>(RT_DIALOG), templateId_);
+bool Dialog::Enter(DialogCall& call) {
+    if (entry_(*this, call))
+        return true;
+    ReportUnexpected();
+    return false;
+}
+
+void Dialog::ReportUnexpected() {
+    if (!ShowMessageId(hwnd_, kMsgUnexpected, MB_OK | MB_ICONEXCLAMATION, module_))
+        ShowMessageW(hwnd_, L"Unexpected error.", MB_OK | MB_ICONEXCLAMATION);
+}
+
+INT_PTR Dialog::DoModal() noexcept {
+    FoundResource found =
+        FindChainResource(reinterpret_cast<LPCWSTR>(RT_DIALOG), templateId_, module_);
     if (!found.resource)
         return -1;
     HGLOBAL loaded = LoadResource(found.module, found.resource);
@@ -46,8 +73,10 @@ INT_PTR Dialog::DoModal() {
         return -1;
     // COM controls named in the template are ours to create once the dialog manager made the
     // rest (it knows no such window class).
+    delete controls_;
     controls_ =
-        DialogControls::Prepare(dialogTemplate, SizeofResource(found.module, found.resource));
+        DialogControls::Prepare(dialogTemplate, SizeofResource(found.module, found.resource))
+            .release();
     if (controls_)
         dialogTemplate = controls_->Template();
 
@@ -71,6 +100,7 @@ INT_PTR Dialog::DoModal() {
     }
 
     ended_ = false;
+    initFailed_ = false;
     result_ = -1;
     HWND created = CreateDialogIndirectParamW(found.module, dialogTemplate, owner, DialogProc,
                                               reinterpret_cast<LPARAM>(this));
@@ -78,11 +108,14 @@ INT_PTR Dialog::DoModal() {
         LeaveModalStack(hwnd_);
         if (reenableOwner)
             EnableWindow(owner, TRUE);
-        controls_.reset();
+        delete controls_;
+        controls_ = nullptr;
         return -1;
     }
     if (!ended_)
         ShowWindow(hwnd_, SW_SHOWNORMAL);
+    if (initFailed_)
+        ReportUnexpected();
 
     MSG message;
     while (!ended_) {
@@ -93,7 +126,9 @@ INT_PTR Dialog::DoModal() {
         }
         if (got == -1)
             break;
-        if (PreTranslateMessage(&message))
+        DialogCall call{DialogCall::kPreTranslate};
+        call.msg = &message;
+        if (Enter(call) && call.handled)
             continue;
         if (hwnd_ && IsDialogMessageW(hwnd_, &message))
             continue;
@@ -114,51 +149,58 @@ INT_PTR Dialog::DoModal() {
         DestroyWindow(window); // clears hwnd_ through WM_NCDESTROY
         hwnd_ = nullptr;
     }
-    controls_.reset();
+    delete controls_;
+    controls_ = nullptr;
     return result_;
 }
 
-void Dialog::EndDialog(INT_PTR result) {
+void Dialog::EndDialog(INT_PTR result) noexcept {
     result_ = result;
     ended_ = true;
     if (hwnd_)
         PostMessageW(hwnd_, WM_NULL, 0, 0); // wake the modal loop
 }
 
-bool Dialog::UpdateData(bool save) {
+bool Dialog::UpdateData(bool save) noexcept {
     if (!hwnd_)
         return false;
     DataExchange dx(*this, save);
-    DoDataExchange(dx);
-    return !dx.Failed();
+    DialogCall call{DialogCall::kDataExchange};
+    call.exchange = &dx;
+    return Enter(call) && !dx.Failed();
 }
 
-HWND Dialog::Item(UINT id) const {
+HWND Dialog::Item(UINT id) const noexcept {
     return hwnd_ ? GetDlgItem(hwnd_, static_cast<int>(id)) : nullptr;
 }
 
-String Dialog::GetItemText(UINT id) const {
+String Dialog::GetItemText(UINT id) const noexcept {
     HWND item = Item(id);
     if (!item)
         return String();
-    int length = GetWindowTextLengthA(item);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    int got = GetWindowTextA(item, &text[0], length + 1);
-    return String(text.data(), got > 0 ? static_cast<size_t>(got) : 0);
+    const int length = GetWindowTextLengthA(item);
+    if (length <= 0)
+        return String();
+    std::unique_ptr<char[]> text(new (std::nothrow) char[static_cast<size_t>(length) + 1]);
+    if (!text)
+        return String();
+    const int got = GetWindowTextA(item, text.get(), length + 1);
+    return String(text.get(), got > 0 ? static_cast<size_t>(got) : 0);
 }
 
-void Dialog::SetItemText(UINT id, const char* text) {
+void Dialog::SetItemText(UINT id, const char* text) noexcept {
     if (HWND item = Item(id))
         SetWindowTextA(item, text ? text : "");
 }
 
-void Dialog::CheckRadioButton(UINT first, UINT last, UINT checked) {
+void Dialog::CheckRadioButton(UINT first, UINT last, UINT checked) noexcept {
     if (hwnd_)
         ::CheckRadioButton(hwnd_, static_cast<int>(first), static_cast<int>(last),
                            static_cast<int>(checked));
 }
 
-LRESULT Dialog::SendItemMessage(UINT id, UINT message, WPARAM wParam, LPARAM lParam) const {
+LRESULT Dialog::SendItemMessage(UINT id, UINT message, WPARAM wParam,
+                                LPARAM lParam) const noexcept {
     HWND item = Item(id);
     return item ? SendMessageW(item, message, wParam, lParam) : 0;
 }
@@ -196,64 +238,76 @@ INT_PTR Dialog::OnMessage(UINT, WPARAM, LPARAM, bool&) {
 }
 
 bool Dialog::OnCommand(UINT id, UINT code) {
-    if (const CommandEntry* entry = GetCommandTable()) {
-        for (; entry->handler; ++entry) {
+    DialogCall table{DialogCall::kCommandTable};
+    if (Enter(table) && table.commands) {
+        for (const CommandEntry* entry = table.commands; entry->handler; ++entry) {
             if (entry->id == id && entry->code == code) {
-                (this->*(entry->handler))();
+                DialogCall call{DialogCall::kCommand};
+                call.handler = entry->handler;
+                Enter(call);
                 return true;
             }
         }
     }
     // Enter and Escape reach us as IDOK/IDCANCEL from the dialog manager, the close box as
     // IDCANCEL from WM_CLOSE.
-    if (code == BN_CLICKED && id == IDOK) {
-        OnOK();
-        return true;
-    }
-    if (code == BN_CLICKED && id == IDCANCEL) {
-        OnCancel();
+    if (code == BN_CLICKED && (id == IDOK || id == IDCANCEL)) {
+        DialogCall call{id == IDOK ? DialogCall::kOK : DialogCall::kCancel};
+        Enter(call);
         return true;
     }
     return false;
 }
 
-INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    Dialog* self = nullptr;
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<Dialog*>(lParam);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
-        SetPropW(hwnd, WindowPropertyName(), reinterpret_cast<HANDLE>(self));
-        ModalStack().push_back(hwnd);
-        if (self->controls_ && !self->controls_->Create(hwnd)) {
-            self->EndDialog(-1); // the dialog cannot work without its controls
-            return FALSE;
-        }
-        return self->OnInitDialog();
-    }
-    self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    if (!self)
-        return FALSE;
-    if (message == WM_DESTROY && self->controls_)
-        self->controls_->Destroy(); // while the controls' windows still exist
+INT_PTR Dialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY && controls_)
+        controls_->Destroy(); // while the controls' windows still exist
     switch (message) {
     case WM_COMMAND:
-        return self->OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+        return OnCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
     case WM_NCDESTROY:
-        LeaveModalStack(hwnd);
-        RemovePropW(hwnd, WindowPropertyName());
-        SetWindowLongPtrW(hwnd, DWLP_USER, 0);
-        self->hwnd_ = nullptr;
+        LeaveModalStack(hwnd_);
+        RemovePropW(hwnd_, WindowPropertyName());
+        SetWindowLongPtrW(hwnd_, DWLP_USER, 0);
+        hwnd_ = nullptr;
         return FALSE;
     default: {
-        bool handled = false;
-        INT_PTR result = self->OnMessage(message, wParam, lParam, handled);
-        if (handled) {
-            SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
+        DialogCall call{DialogCall::kMessage};
+        call.message = message;
+        call.wParam = wParam;
+        call.lParam = lParam;
+        if (Enter(call) && call.handled) {
+            SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, call.result);
             return TRUE;
         }
         return FALSE;
     }
+    }
+}
+
+INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Nothing of ours may unwind into the window manager; the dialog's own code is guarded by
+    // its entry, this catches the framework's.
+    try {
+        if (message == WM_INITDIALOG) {
+            auto* self = reinterpret_cast<Dialog*>(lParam);
+            self->hwnd_ = hwnd;
+            SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+            SetPropW(hwnd, WindowPropertyName(), reinterpret_cast<HANDLE>(self));
+            EnterModalStack(hwnd);
+            if (self->controls_ && !self->controls_->Create(hwnd)) {
+                self->EndDialog(-1); // the dialog cannot work without its controls
+                return FALSE;
+            }
+            DialogCall call{DialogCall::kInitDialog};
+            call.result = TRUE; // a failed initialisation leaves the default focus
+            self->initFailed_ = !self->entry_(*self, call);
+            return call.result;
+        }
+        auto* self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+        return self ? self->HandleMessage(message, wParam, lParam) : FALSE;
+    } catch (...) {
+        return FALSE;
     }
 }
 

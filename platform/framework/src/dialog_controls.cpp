@@ -82,9 +82,18 @@ HRESULT DialogControls::DispatchEvent(HWND container, UINT id, DISPID dispid, DI
     auto* dialog = static_cast<Dialog*>(GetPropW(container, Dialog::WindowPropertyName()));
     if (!dialog)
         return S_FALSE;
-    for (const EventEntry* entry = dialog->GetEventTable(); entry && entry->invoker; ++entry)
-        if (entry->id == id && entry->dispid == dispid)
-            return entry->invoker(*dialog, params);
+    DialogCall table{DialogCall::kEventTable};
+    if (!dialog->Enter(table))
+        return DISP_E_EXCEPTION;
+    for (const EventEntry* entry = table.events; entry && entry->invoker; ++entry) {
+        if (entry->id == id && entry->dispid == dispid) {
+            // The invoker runs the handler in the dialog's module and catches what it throws.
+            const HRESULT hr = entry->invoker(*dialog, params);
+            if (hr == DISP_E_EXCEPTION)
+                dialog->ReportUnexpected();
+            return hr;
+        }
+    }
     return S_FALSE;
 }
 

@@ -41,7 +41,8 @@ public:
     void Destroy();
 
     // Runs the handler that the container's dialog names for this event. S_FALSE when the
-    // container is no framework dialog or its table has no row for the event.
+    // container is no framework dialog or its table has no row for the event; DISP_E_EXCEPTION
+    // when the dialog's code threw (the standard message is shown by then).
     static HRESULT DispatchEvent(HWND container, UINT id, DISPID dispid, DISPPARAMS& params);
 
 private:

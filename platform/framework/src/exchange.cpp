@@ -1,9 +1,11 @@
 #include "fw/exchange.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <string>
+
+#include "byte_limit.h"
 
 #include "fw/app.h"
 #include "fw/dialog.h"
@@ -32,17 +34,28 @@ bool ParseMagnitude(const char*& p, uint64_t limit, uint64_t& magnitude) {
     return *p == '\0';
 }
 
-std::wstring Substitute(std::wstring text, const wchar_t* arg1, const wchar_t* arg2) {
-    const wchar_t* args[] = {arg1, arg2};
-    for (int i = 0; i < 2; ++i) {
-        if (!args[i])
-            continue;
-        const std::wstring marker = i == 0 ? L"%1" : L"%2";
-        for (size_t at = text.find(marker); at != std::wstring::npos;
-             at = text.find(marker, at + std::wcslen(args[i])))
-            text.replace(at, marker.size(), args[i]);
+// The message text with %1 and %2 replaced, cut to fit `out` (which it always terminates).
+template <size_t N>
+void Substitute(const wchar_t* text, size_t length, const wchar_t* arg1, const wchar_t* arg2,
+                wchar_t (&out)[N]) {
+    size_t used = 0;
+    auto put = [&](wchar_t c) {
+        if (used + 1 < N)
+            out[used++] = c;
+    };
+    for (size_t i = 0; i < length; ++i) {
+        const wchar_t* arg = nullptr;
+        if (text[i] == L'%' && i + 1 < length)
+            arg = text[i + 1] == L'1' ? arg1 : text[i + 1] == L'2' ? arg2 : nullptr;
+        if (arg) {
+            for (; *arg; ++arg)
+                put(*arg);
+            ++i;
+        } else {
+            put(text[i]);
+        }
     }
-    return text;
+    out[used] = L'\0';
 }
 
 bool IsEditLike(HWND control) {
@@ -53,9 +66,10 @@ bool IsEditLike(HWND control) {
 
 } // namespace
 
-DataExchange::DataExchange(Dialog& dialog, bool saving) : dialog_(dialog), saving_(saving) {}
+DataExchange::DataExchange(Dialog& dialog, bool saving) noexcept
+    : dialog_(dialog), saving_(saving) {}
 
-bool DataExchange::ParseInt(const char* text, int32_t& value) {
+bool DataExchange::ParseInt(const char* text, int32_t& value) noexcept {
     if (!text)
         return false;
     const char* p = text;
@@ -74,7 +88,7 @@ bool DataExchange::ParseInt(const char* text, int32_t& value) {
     return true;
 }
 
-bool DataExchange::ParseUInt(const char* text, uint32_t& value) {
+bool DataExchange::ParseUInt(const char* text, uint32_t& value) noexcept {
     if (!text)
         return false;
     const char* p = text;
@@ -87,13 +101,13 @@ bool DataExchange::ParseUInt(const char* text, uint32_t& value) {
     return true;
 }
 
-HWND DataExchange::Prepare(UINT id) {
+HWND DataExchange::Prepare(UINT id) noexcept {
     last_ = dialog_.Item(id);
     lastIsEdit_ = last_ && IsEditLike(last_);
     return last_;
 }
 
-void DataExchange::Text(UINT id, String& value) {
+void DataExchange::Text(UINT id, String& value) noexcept {
     if (failed_ || !Prepare(id))
         return;
     if (saving_)
@@ -102,7 +116,7 @@ void DataExchange::Text(UINT id, String& value) {
         SetWindowTextA(last_, value.c_str());
 }
 
-void DataExchange::ComboText(UINT id, String& value) {
+void DataExchange::ComboText(UINT id, String& value) noexcept {
     if (failed_ || !Prepare(id))
         return;
     if (saving_) {
@@ -115,7 +129,7 @@ void DataExchange::ComboText(UINT id, String& value) {
         SetWindowTextA(last_, value.c_str());
 }
 
-void DataExchange::Int(UINT id, int32_t& value) {
+void DataExchange::Int(UINT id, int32_t& value) noexcept {
     if (failed_ || !Prepare(id))
         return;
     if (saving_) {
@@ -126,11 +140,13 @@ void DataExchange::Int(UINT id, int32_t& value) {
         }
         value = parsed;
     } else {
-        SetWindowTextA(last_, std::to_string(value).c_str());
+        char text[16];
+        std::snprintf(text, sizeof text, "%ld", static_cast<long>(value));
+        SetWindowTextA(last_, text);
     }
 }
 
-void DataExchange::UInt(UINT id, uint32_t& value) {
+void DataExchange::UInt(UINT id, uint32_t& value) noexcept {
     if (failed_ || !Prepare(id))
         return;
     if (saving_) {
@@ -141,11 +157,13 @@ void DataExchange::UInt(UINT id, uint32_t& value) {
         }
         value = parsed;
     } else {
-        SetWindowTextA(last_, std::to_string(value).c_str());
+        char text[16];
+        std::snprintf(text, sizeof text, "%lu", static_cast<unsigned long>(value));
+        SetWindowTextA(last_, text);
     }
 }
 
-void DataExchange::ComboIndex(UINT id, int& index) {
+void DataExchange::ComboIndex(UINT id, int& index) noexcept {
     if (failed_ || !Prepare(id))
         return;
     if (saving_)
@@ -154,37 +172,61 @@ void DataExchange::ComboIndex(UINT id, int& index) {
         SendMessageW(last_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
-void DataExchange::MaxBytes(const String& value, size_t maxBytes) {
+void DataExchange::MaxBytes(const String& value, size_t maxBytes) noexcept {
     if (failed_ || !saving_)
         return;
-    if (value.size() > maxBytes)
-        FailWithString(kMsgTooLong, std::to_wstring(maxBytes).c_str());
+    if (value.size() > maxBytes) {
+        wchar_t limit[16];
+        std::swprintf(limit, 16, L"%lu", static_cast<unsigned long>(maxBytes));
+        FailWithString(kMsgTooLong, limit);
+    }
 }
 
-void DataExchange::LimitTyping(size_t maxBytes) {
+void DataExchange::LimitTyping(size_t maxBytes) noexcept {
     if (failed_ || saving_ || !last_)
         return;
     wchar_t className[32] = {};
     GetClassNameW(last_, className, 32);
-    const UINT message = _wcsicmp(className, L"ComboBox") == 0 ? CB_LIMITTEXT : EM_LIMITTEXT;
-    SendMessageW(last_, message, maxBytes, 0);
+    const bool combo = _wcsicmp(className, L"ComboBox") == 0;
+    // The control's own limit counts UTF-16 units; at twice the bytes it never cuts what the
+    // byte count lets through (a surrogate pair is at least one byte), and it still bounds what
+    // the byte count does not see (an input method's composition).
+    const size_t units = maxBytes > 0x3FFFFFFF ? 0x7FFFFFFF : maxBytes * 2;
+    SendMessageW(last_, combo ? CB_LIMITTEXT : EM_LIMITTEXT, units, 0);
+    HWND edit = last_;
+    if (combo) {
+        COMBOBOXINFO info = {};
+        info.cbSize = sizeof info;
+        edit = GetComboBoxInfo(last_, &info) ? info.hwndItem : nullptr;
+        if (!edit || edit == last_)
+            return; // a drop-down list: nothing to type into
+    }
+    LimitEditBytes(edit, maxBytes);
 }
 
-void DataExchange::Range(int32_t value, int32_t min, int32_t max) {
+void DataExchange::Range(int32_t value, int32_t min, int32_t max) noexcept {
     if (failed_ || !saving_)
         return;
-    if (value < min || value > max)
-        FailWithString(kMsgRange, std::to_wstring(min).c_str(), std::to_wstring(max).c_str());
+    if (value < min || value > max) {
+        wchar_t low[16], high[16];
+        std::swprintf(low, 16, L"%ld", static_cast<long>(min));
+        std::swprintf(high, 16, L"%ld", static_cast<long>(max));
+        FailWithString(kMsgRange, low, high);
+    }
 }
 
-void DataExchange::Range(uint32_t value, uint32_t min, uint32_t max) {
+void DataExchange::Range(uint32_t value, uint32_t min, uint32_t max) noexcept {
     if (failed_ || !saving_)
         return;
-    if (value < min || value > max)
-        FailWithString(kMsgRange, std::to_wstring(min).c_str(), std::to_wstring(max).c_str());
+    if (value < min || value > max) {
+        wchar_t low[16], high[16];
+        std::swprintf(low, 16, L"%lu", static_cast<unsigned long>(min));
+        std::swprintf(high, 16, L"%lu", static_cast<unsigned long>(max));
+        FailWithString(kMsgRange, low, high);
+    }
 }
 
-void DataExchange::Fail(const wchar_t* message) {
+void DataExchange::Fail(const wchar_t* message) noexcept {
     if (failed_)
         return;
     failed_ = true;
@@ -202,11 +244,14 @@ void DataExchange::Fail(const wchar_t* message) {
     }
 }
 
-void DataExchange::FailWithString(UINT stringId, const wchar_t* arg1, const wchar_t* arg2) {
-    std::wstring text;
-    if (!LoadChainString(stringId, text))
-        text = L"Invalid value.";
-    Fail(Substitute(text, arg1, arg2).c_str());
+void DataExchange::FailWithString(UINT stringId, const wchar_t* arg1,
+                                  const wchar_t* arg2) noexcept {
+    const wchar_t* text = L"Invalid value.";
+    size_t length = std::wcslen(text);
+    FindChainString(stringId, text, length, dialog_.Module());
+    wchar_t message[1024];
+    Substitute(text, length, arg1, arg2, message);
+    Fail(message);
 }
 
 } // namespace fw

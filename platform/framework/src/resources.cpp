@@ -6,24 +6,14 @@
 namespace fw {
 namespace {
 
-// Front of the vector is searched first. The framework itself is always last.
+// Registered modules, newest first. The framework itself is searched after them.
 std::vector<HMODULE>& Chain() {
     static std::vector<HMODULE> chain;
     return chain;
 }
 
 HMODULE FrameworkModule() {
-    HMODULE self = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&FrameworkModule), &self);
-    return self;
-}
-
-std::vector<HMODULE> SearchOrder() {
-    std::vector<HMODULE> order = Chain();
-    order.push_back(FrameworkModule());
-    return order;
+    return ThisModule();
 }
 
 BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) {
@@ -52,13 +42,45 @@ HRSRC FindInModule(HMODULE module, const wchar_t* type, UINT id, LANGID& languag
     return nullptr;
 }
 
+// Calls `visit` for `first`, every module of the chain and the framework, each once, until it
+// answers true.
+template <class Visit> bool ForEachModule(HMODULE first, Visit visit) {
+    const HMODULE framework = FrameworkModule();
+    if (first && visit(first))
+        return true;
+    for (HMODULE module : Chain())
+        if (module != first && visit(module))
+            return true;
+    return framework != first && visit(framework);
+}
+
+// The entry `id` of one module's string table (blocks of 16 counted UTF-16 texts, block id
+// id / 16 + 1), checked against the block's size.
+bool FindStringIn(HMODULE module, UINT id, const wchar_t*& text, size_t& length) {
+    LANGID language = 0;
+    HRSRC found = FindInModule(module, reinterpret_cast<LPCWSTR>(RT_STRING), id / 16 + 1, language);
+    if (!found)
+        return false;
+    const auto* p = static_cast<const WCHAR*>(LockResource(LoadResource(module, found)));
+    if (!p)
+        return false;
+    const WCHAR* end = p + SizeofResource(module, found) / sizeof(WCHAR);
+    for (UINT i = 0; i < id % 16 && p < end; ++i)
+        p += 1 + static_cast<size_t>(*p);
+    if (p >= end || *p == 0 || static_cast<size_t>(end - p - 1) < *p)
+        return false;
+    text = p + 1;
+    length = *p;
+    return true;
+}
+
 } // namespace
 
-LANGID PreferredLanguage() {
+LANGID PreferredLanguage() noexcept {
     return GetUserDefaultUILanguage();
 }
 
-bool InitExtensionModule(ExtensionModule& ext, HMODULE module) {
+bool InitExtensionModule(ExtensionModule& ext, HMODULE module) noexcept {
     if (!module || ext.initialized)
         return false;
     ext.module = module;
@@ -66,15 +88,19 @@ bool InitExtensionModule(ExtensionModule& ext, HMODULE module) {
     return true;
 }
 
-bool AddResourceModule(ExtensionModule& ext) {
+bool AddResourceModule(ExtensionModule& ext) noexcept {
     if (!ext.initialized || ext.inChain)
         return false;
-    Chain().insert(Chain().begin(), ext.module);
+    try {
+        Chain().insert(Chain().begin(), ext.module);
+    } catch (...) {
+        return false; // out of memory: the chain is as it was
+    }
     ext.inChain = true;
     return true;
 }
 
-void TermExtensionModule(ExtensionModule& ext) {
+void TermExtensionModule(ExtensionModule& ext) noexcept {
     if (ext.inChain) {
         auto& chain = Chain();
         chain.erase(std::remove(chain.begin(), chain.end(), ext.module), chain.end());
@@ -82,42 +108,24 @@ void TermExtensionModule(ExtensionModule& ext) {
     ext = ExtensionModule();
 }
 
-FoundResource FindChainResource(const wchar_t* type, UINT id) {
+FoundResource FindChainResource(const wchar_t* type, UINT id, HMODULE first) noexcept {
     FoundResource result;
-    for (HMODULE module : SearchOrder()) {
+    ForEachModule(first, [&](HMODULE module) {
         LANGID language = 0;
-        if (HRSRC found = FindInModule(module, type, id, language)) {
-            result.module = module;
-            result.resource = found;
-            result.language = language;
-            return result;
-        }
-    }
+        HRSRC found = FindInModule(module, type, id, language);
+        if (!found)
+            return false;
+        result.module = module;
+        result.resource = found;
+        result.language = language;
+        return true;
+    });
     return result;
 }
 
-bool LoadChainString(UINT id, std::wstring& text) {
-    // Strings live in blocks of 16; the block id is id / 16 + 1, each entry a counted UTF-16 text.
-    const UINT block = id / 16 + 1;
-    for (HMODULE module : SearchOrder()) {
-        LANGID language = 0;
-        HRSRC found = FindInModule(module, reinterpret_cast<LPCWSTR>(RT_STRING), block, language);
-        if (!found)
-            continue;
-        HGLOBAL loaded = LoadResource(module, found);
-        const auto* p = static_cast<const WCHAR*>(LockResource(loaded));
-        if (!p)
-            continue;
-        const DWORD size = SizeofResource(module, found) / sizeof(WCHAR);
-        const WCHAR* end = p + size;
-        for (UINT i = 0; i < id % 16 && p < end; ++i)
-            p += 1 + *p;
-        if (p < end && *p != 0 && p + 1 + *p <= end) {
-            text.assign(p + 1, *p);
-            return true;
-        }
-    }
-    return false;
+bool FindChainString(UINT id, const wchar_t*& text, size_t& length, HMODULE first) noexcept {
+    return ForEachModule(first,
+                         [&](HMODULE module) { return FindStringIn(module, id, text, length); });
 }
 
 } // namespace fw

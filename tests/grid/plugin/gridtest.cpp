@@ -1,10 +1,12 @@
 // A test plug-in for the host: a dialog that places the grid control by class id, drives it
 // through CCell2000 and shows every grid event it receives, and that lists, links and creates
 // tags through the host tag database from the device record. Scenarios use it to check the
-// grid, the framework's control hosting and the host's tag policies end to end.
+// grid, the framework's control hosting and the host's tag policies end to end, and what
+// happens when a handler throws (its Throw button, its "Throw in events" box).
 #include <ole2.h>
 #include <windows.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,8 @@ protected:
 
 private:
     void OnCellSelect(long column, long row, long flag) {
+        if (flag == 1)
+            ThrowIfAsked(); // the new cell's selection only: one failure per click
         Log("sel " + std::to_string(column) + " " + std::to_string(row) + " " +
             std::to_string(flag));
     }
@@ -72,6 +76,13 @@ private:
             std::to_string(sheet) + " " + std::to_string(key) + " " + std::to_string(shift));
         if (SendItemMessage(IDC_REFUSE_KEYS, BM_GETCHECK) == BST_CHECKED)
             *process = 0;
+    }
+
+    // A handler that fails the way C++ code fails: the dialog must survive it.
+    void OnThrow() { throw std::runtime_error("the test plug-in's handler failed"); }
+    void ThrowIfAsked() {
+        if (SendItemMessage(IDC_THROW_IN_EVENTS, BM_GETCHECK) == BST_CHECKED)
+            throw std::runtime_error("the test plug-in's event handler failed");
     }
 
     void OnClearLog() {
@@ -160,6 +171,7 @@ FW_BEGIN_COMMANDS(GridTestDialog)
 FW_ON_COMMAND(IDC_CLEAR_LOG, BN_CLICKED, OnClearLog)
 FW_ON_COMMAND(IDC_LINK, BN_CLICKED, OnLink)
 FW_ON_COMMAND(IDC_CREATE, BN_CLICKED, OnCreate)
+FW_ON_COMMAND(IDC_THROW, BN_CLICKED, OnThrow)
 FW_END_COMMANDS()
 
 FW_BEGIN_EVENTS(GridTestDialog)

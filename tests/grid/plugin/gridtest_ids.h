@@ -10,4 +10,6 @@
 #define IDC_LINK 1006
 #define IDC_NAME 1007
 #define IDC_CREATE 1008
+#define IDC_THROW 1009
+#define IDC_THROW_IN_EVENTS 1010
 #define IDC_GRID 12015

@@ -13,8 +13,8 @@
 namespace fw {
 
 // Storage shared by every module; FreeBlock accepts null.
-FW_API void* AllocateBlock(size_t bytes);
-FW_API void FreeBlock(void* block);
+FW_API void* AllocateBlock(size_t bytes) noexcept;
+FW_API void FreeBlock(void* block) noexcept;
 
 // An ordered list of pointers. Nodes are taken from blocks of `blockSize` nodes, so that filling
 // a long list costs one allocation per block; the list owns its nodes, never what they point to.
@@ -23,7 +23,7 @@ public:
     struct Node;
     using Position = Node*;
 
-    explicit PtrList(int blockSize = 10);
+    explicit PtrList(int blockSize = 10) noexcept;
     ~PtrList();
     PtrList(const PtrList&) = delete;
     PtrList& operator=(const PtrList&) = delete;
@@ -32,23 +32,23 @@ public:
     bool IsEmpty() const { return count_ == 0; }
 
     // Null when memory ran out (the list is unchanged then).
-    Position AddTail(void* value);
-    Position AddHead(void* value);
-    void RemoveAt(Position position);
-    void RemoveAll(); // frees every node block
+    Position AddTail(void* value) noexcept;
+    Position AddHead(void* value) noexcept;
+    void RemoveAt(Position position) noexcept;
+    void RemoveAll() noexcept; // frees every node block
 
     Position GetHeadPosition() const { return head_; }
     Position GetTailPosition() const { return tail_; }
     // The value at `position`, then `position` moves to the next node (null after the last).
-    void* GetNext(Position& position) const;
-    void* GetAt(Position position) const;
-    Position Find(const void* value) const;
+    void* GetNext(Position& position) const noexcept;
+    void* GetAt(Position position) const noexcept;
+    Position Find(const void* value) const noexcept;
     // The value at a zero-based index, or null outside the list.
-    void* GetAtIndex(int index) const;
+    void* GetAtIndex(int index) const noexcept;
 
 private:
-    Node* NewNode();
-    void FreeNode(Node* node);
+    Node* NewNode() noexcept;
+    void FreeNode(Node* node) noexcept;
 
     Node* head_ = nullptr;
     Node* tail_ = nullptr;

@@ -24,16 +24,16 @@ class HostedControl;
 // Creates the control (COM must be initialised on this thread) in `rect`, client pixels of
 // `container`. Null on failure, with the reason in `result` when given.
 FW_API HostedControl* CreateHostedControl(HWND container, REFCLSID clsid, const RECT& rect, UINT id,
-                                          HRESULT* result = nullptr);
+                                          HRESULT* result = nullptr) noexcept;
 // Disconnects the events, closes the object (which destroys its window) and frees the site.
-FW_API void DestroyHostedControl(HostedControl* control);
+FW_API void DestroyHostedControl(HostedControl* control) noexcept;
 // The hosted control whose window this is, or null.
-FW_API HostedControl* FindHostedControl(HWND window);
-FW_API HWND HostedControlWindow(const HostedControl* control);
+FW_API HostedControl* FindHostedControl(HWND window) noexcept;
+FW_API HWND HostedControlWindow(const HostedControl* control) noexcept;
 // IDispatch::Invoke with the arguments in call order. `args` are left as they were (the caller
 // clears them); `result` may be null.
 FW_API HRESULT InvokeHostedControl(HostedControl* control, DISPID id, WORD flags, VARIANT* args,
-                                   UINT count, VARIANT* result);
+                                   UINT count, VARIANT* result) noexcept;
 
 // The base of a typed wrapper for one hosted control: it either refers to a control that a dialog
 // created from its template (Attach) or creates and owns one (Create). Calls go by dispatch id;

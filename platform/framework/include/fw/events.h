@@ -22,7 +22,8 @@ namespace fw {
 
 class Dialog;
 
-// Runs one event's handler with the event's arguments.
+// Runs one event's handler with the event's arguments. The invokers are instantiated in the
+// dialog's module and catch there whatever the handler throws: DISP_E_EXCEPTION then.
 using EventInvoker = HRESULT (*)(Dialog& dialog, DISPPARAMS& params);
 
 // One row of a dialog's event table: event `dispid` of the control with id `id`.
@@ -80,8 +81,12 @@ template <> struct EventArg<BSTR> {
 template <auto Handler> struct EventThunk;
 
 template <class D, class... A, void (D::*Handler)(A...)> struct EventThunk<Handler> {
-    static HRESULT Invoke(Dialog& dialog, DISPPARAMS& params) {
-        return Call(dialog, params, std::index_sequence_for<A...>());
+    static HRESULT Invoke(Dialog& dialog, DISPPARAMS& params) noexcept {
+        try {
+            return Call(dialog, params, std::index_sequence_for<A...>());
+        } catch (...) {
+            return DISP_E_EXCEPTION;
+        }
     }
 
 private:
