@@ -101,8 +101,15 @@ void SessionTest::Serve(const std::string& extra, const std::string& activation,
         "\", \"space\": [{\"item\": \"Heartbeat\", \"type\": \"I4\"}]" +
         (extra.empty() ? "" : ", " + extra) + "}]}");
     ASSERT_TRUE(world_->Ready()) << "opcsim-register could not register the world";
+    clsid_ = clsid;
+    node_ = node;
+    NewSession();
+}
+
+void SessionTest::NewSession() {
+    session_.reset();
     session_ = std::make_unique<pelorin::OpcSession>(Formats());
-    session_->SetServer(node, "Session.Test", clsid);
+    session_->SetServer(node_, "Session.Test", clsid_);
     session_->SetReporter([this](const std::string& text) { messages_.push_back(text); });
 }
 
