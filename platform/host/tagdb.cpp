@@ -7,6 +7,17 @@
 namespace host {
 
 std::wstring NameKey(const std::string& name) {
+    // Most names are ASCII, which every ANSI code page holds as it is and whose upper case is
+    // that of the letters a to z: no trip through the system's tables.
+    std::wstring ascii;
+    ascii.reserve(name.size());
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            break;
+        ascii += static_cast<wchar_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    if (ascii.size() == name.size())
+        return ascii;
     std::wstring key = fw::ToWide(name.c_str());
     if (key.empty())
         return key;
