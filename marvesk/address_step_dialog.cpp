@@ -7,8 +7,6 @@
 namespace marvesk {
 namespace {
 
-constexpr INT_PTR kBackResult = 100;
-
 bool InRange(int32_t value, int32_t min, int32_t max) {
     return value >= min && value <= max;
 }

@@ -19,6 +19,8 @@ public:
     static constexpr int32_t kMaxAddress = 15999;
     // Values from the host outside 0..4096 open as 0.
     static constexpr int32_t kMaxOpeningAddress = 4096;
+    // The dialog's result for the Back button (the wizard goes back one step).
+    static constexpr INT_PTR kBackResult = 100;
 
 protected:
     BOOL OnInitDialog() override;

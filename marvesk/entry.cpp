@@ -43,7 +43,7 @@ extern "C" int __cdecl OnCfgIoDev(int first, void* record) {
             std::memcpy(&pair->target, &dialog.target, sizeof dialog.target);
             return 0;
         }
-        return result == 100 ? 1 : -1;
+        return result == marvesk::AddressStepDialog::kBackResult ? 1 : -1;
     } catch (...) {
         return -1;
     }

@@ -8,10 +8,10 @@
 namespace pelorin {
 namespace {
 
-constexpr INT_PTR kBackResult = 100;
-constexpr size_t kNodeBytes = 32;
-constexpr size_t kServerBytes = 80;
-constexpr size_t kGroupBytes = 16;
+// The texts may be as long as their record fields.
+constexpr size_t kNodeBytes = sizeof(DeviceRecord::node);
+constexpr size_t kServerBytes = sizeof(DeviceRecord::server);
+constexpr size_t kGroupBytes = sizeof(DeviceRecord::group);
 constexpr uint32_t kMinRefresh = 10;
 constexpr uint32_t kMaxRefresh = 1000000;
 constexpr WPARAM kServerDropWidth = 200;
@@ -34,7 +34,7 @@ ServerConfigDialog::ServerConfigDialog(DeviceRecord* record, const ServerSetting
     : fw::Dialog(IDD_SERVER_CONFIG, nullptr), record_(record), node_(settings.node),
       server_(settings.server), group_(settings.group), refresh_(settings.refresh),
       reconnect_(settings.reconnect), version_(settings.version), mode_(settings.mode),
-      clsid_(settings.clsid), category_(settings.category) {}
+      clsid_(settings.clsid), category_(settings.category), discovery_(*this) {}
 
 ServerConfigDialog::~ServerConfigDialog() = default;
 
@@ -60,8 +60,7 @@ BOOL ServerConfigDialog::OnInitDialog() {
     // The first listing is for OPC 2.0 servers whatever the version; a version button changes it.
     category_ = kCatidOpcDaServer20;
     // Servers of this computer, even when the node names another one.
-    EnumerateBrowserServers(nullptr);
-    EnumerateRegistryServers(nullptr);
+    ListServers(nullptr);
     if (!keptServer.empty()) {
         server_ = keptServer;
         SetWindowTextA(Item(IDC_SERVER), keptServer.c_str());
@@ -125,9 +124,13 @@ void ServerConfigDialog::OnNodeDropDown() {
     // Filling the list must not replace what the engineer typed, which the node value does not
     // hold until the next read of the controls.
     const fw::String typed = GetItemText(IDC_NODE);
-    EnumerateNetworkNodes(nullptr);
+    std::vector<std::string> nodes;
+    discovery_.EnumerateNetworkNodes(nullptr, nodes);  // a failure is silent
+    HWND box = Item(IDC_NODE);
+    for (const std::string& node : nodes)  // ANSI texts: the A message converts them
+        SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(node.c_str()));
     SetWindowTextA(Item(IDC_NODE), typed.c_str());
-    nodeListFilled_ = true;
+    nodeListFilled_ = true;  // also after a failure: the list is built once per dialog
 }
 
 void ServerConfigDialog::OnServerSelChange() {
@@ -151,9 +154,7 @@ void ServerConfigDialog::RefreshServerList(CategoryChange change) {
         category_ = kCatidOpcDaServer10;
     else if (change == CategoryChange::Version2)
         category_ = kCatidOpcDaServer20;
-    ClearServerList();
-    EnumerateBrowserServers(node_.c_str());
-    EnumerateRegistryServers(node_.c_str());
+    ListServers(node_.c_str());
     if (!keptServer.empty()) {
         server_ = keptServer;
         UpdateData(false);
@@ -166,9 +167,45 @@ void ServerConfigDialog::RefreshServerList(CategoryChange change) {
         version_ = 2;
 }
 
+void ServerConfigDialog::ListServers(const char* node) {
+    fw::WaitCursor wait;  // the network and another computer's registry answer slowly
+    ClearServerList();
+    discovery_.BeginListing(node, category_);
+    ServerPass pass;
+    while (discovery_.NextPass(pass)) {
+        for (const ServerEntry* entry : pass.added)
+            ShowServerEntry(*entry);
+        if (pass.EndsWithSelection())
+            OnServerSelChange();
+    }
+}
+
+// A new item for the entry, chosen when it is the server named; while no server is named, the
+// CLSID follows the first item.
+void ServerConfigDialog::ShowServerEntry(const ServerEntry& entry) {
+    HWND box = Item(IDC_SERVER);
+    const LRESULT index =
+        SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.progId.c_str()));
+    if (index >= 0)
+        SendMessageA(box, CB_SETITEMDATA, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(&entry));
+    if (server_.str() == entry.progId) {
+        if (index >= 0)
+            SendMessageA(box, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    } else if (server_.empty()) {
+        const LRESULT first = SendMessageA(box, CB_GETITEMDATA, 0, 0);
+        if (first != CB_ERR && first != 0)
+            clsid_ = reinterpret_cast<const ServerEntry*>(first)->clsid;
+    }
+}
+
 void ServerConfigDialog::ClearServerList() {
     SendItemMessage(IDC_SERVER, CB_RESETCONTENT);
-    servers_.clear();
+    discovery_.Clear();
+}
+
+void ServerConfigDialog::Report(const std::string& text) {
+    fw::ShowMessage(Handle(), text.c_str(), MB_OK);
 }
 
 }  // namespace pelorin

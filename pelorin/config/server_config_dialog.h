@@ -1,21 +1,22 @@
 // The server configuration step: node, server, version, reconnect time, group, refresh time and
-// mode of an OPC device, with the discovery of nodes and servers and the BatchItem button that
-// opens the item link dialog.
+// mode of an OPC device, with the lists of nodes and servers that the discovery finds and the
+// BatchItem button that opens the item link dialog.
 #pragma once
 
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "config/server_entry.h"
+#include "config/server_discovery.h"
 #include "entry/device_record.h"
 #include "entry/server_settings.h"
 #include "fw/dialog.h"
 
 namespace pelorin {
 
-class ServerConfigDialog : public fw::Dialog {
+class ServerConfigDialog : public fw::Dialog, private DiscoveryReporter {
 public:
+    // The dialog result of the Back button (OnCfgIoDev answers it with 1: back one step).
+    static constexpr INT_PTR kBackResult = 100;
+
     // `record` is kept for StoreToRecord and BatchItem; `settings` are the record's values with
     // the entry defaults applied.
     ServerConfigDialog(DeviceRecord* record, const ServerSettings& settings);
@@ -23,13 +24,6 @@ public:
 
     // Validates the controls and writes the values into the record; false: nothing written.
     bool StoreToRecord();
-
-    // Discovery (filled on this computer when node is null or empty).
-    bool EnumerateNetworkNodes(const void* container);
-    int EnumerateBrowserServers(const char* node);
-    int EnumerateRegistryServers(const char* node);
-    int AddServerEntry(const wchar_t* progId, const GUID& clsid);
-    void ReportComError(const char* prefix, HRESULT code);
 
 protected:
     BOOL OnInitDialog() override;
@@ -51,8 +45,11 @@ private:
     void OnBack();
 
     void RefreshServerList(CategoryChange change);
-    int BrowserFallback(const char* node);
+    // Rebuilds the server box from the discovery's listing of `node` (null: this computer).
+    void ListServers(const char* node);
+    void ShowServerEntry(const ServerEntry& entry);
     void ClearServerList();
+    void Report(const std::string& text) override; // a discovery failure: a message box
 
     DeviceRecord* record_;
     fw::String node_;
@@ -64,8 +61,8 @@ private:
     int32_t mode_;
     GUID clsid_;
     GUID category_;
-    std::vector<std::unique_ptr<ServerEntry>> servers_;
+    ServerDiscovery discovery_; // owns the server list; the box's items point into it
     bool nodeListFilled_ = false;
 };
 
-}  // namespace pelorin
+} // namespace pelorin

@@ -1,28 +1,24 @@
-// Discovery of nodes and OPC servers for the server configuration step: the Windows network,
-// the server browser and the class registry of this or another computer.
-#include <windows.h>
+#include "config/server_discovery.h"
+
 #include <objbase.h>
-#include <winnetwk.h>
 
 #include <wrl/client.h>
 
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "config/server_config_dialog.h"
-#include "fw/app.h"
-#include "fw/string.h"
+#include "entry/server_settings.h"
 #include "opcda.h"
-#include "resources/resource.h"
+#include "session/ansi_text.h"
+#include "session/com_support.h"
+#include "session/opc_error.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace pelorin {
 namespace {
 
 constexpr DWORD kNetworkBufferBytes = 16384;
 constexpr ULONG kClassesPerStep = 100;
-constexpr DWORD kBrowserContexts =
-    CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 constexpr DWORD kRegistryBufferBytes = 256;
 
 // Closes a registry key on every path.
@@ -47,24 +43,45 @@ private:
     HKEY key_ = nullptr;
 };
 
-// The node name of a server entry: the remote name without everything up to and including the
-// two characters that start at its first backslash ("\\PC1" gives "PC1").
+// Closes a network enumeration on every path; Close tells whether it closed.
+class NetworkEnumeration {
+public:
+    NetworkEnumeration() = default;
+    ~NetworkEnumeration() { Close(); }
+    NetworkEnumeration(const NetworkEnumeration&) = delete;
+    NetworkEnumeration& operator=(const NetworkEnumeration&) = delete;
+    HANDLE Get() const { return handle_; }
+    HANDLE* Receive() { return &handle_; }
+    bool Close() {
+        if (!handle_)
+            return false;
+        const bool closed = WNetCloseEnum(handle_) == NO_ERROR;
+        handle_ = nullptr;
+        return closed;
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+} // namespace
+
 std::string NodeFromRemoteName(const char* remote) {
     if (!remote)
         return std::string();
-    const char* slash = std::strchr(remote, '\\');
+    const char* slash = FindAnsiChar(remote, '\\');
     if (!slash)
         return remote;
-    return slash[1] ? std::string(slash + 2) : std::string();
+    // The two characters that start at the backslash go (usually both backslashes).
+    const char* rest = NextAnsiChar(NextAnsiChar(slash));
+    return rest;
 }
 
-}  // namespace
-
-bool ServerConfigDialog::EnumerateNetworkNodes(const void* container) {
-    HANDLE enumeration = nullptr;
-    auto* parent = static_cast<NETRESOURCEA*>(const_cast<void*>(container));
-    if (WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_ANY, RESOURCEUSAGE_CONTAINER, parent,
-                      &enumeration) != NO_ERROR)
+bool ServerDiscovery::EnumerateNetworkNodes(const NETRESOURCEA* container,
+                                            std::vector<std::string>& nodes) {
+    NetworkEnumeration enumeration;
+    if (WNetOpenEnumA(RESOURCE_GLOBALNET, RESOURCETYPE_ANY, RESOURCEUSAGE_CONTAINER,
+                      const_cast<NETRESOURCEA*>(container), enumeration.Receive()) != NO_ERROR)
         return false;
     // NETRESOURCEA needs pointer alignment inside the byte buffer.
     std::vector<NETRESOURCEA> storage(kNetworkBufferBytes / sizeof(NETRESOURCEA) + 1);
@@ -73,43 +90,85 @@ bool ServerConfigDialog::EnumerateNetworkNodes(const void* container) {
         std::memset(buffer, 0, kNetworkBufferBytes);
         DWORD count = static_cast<DWORD>(-1);
         DWORD size = kNetworkBufferBytes;
-        if (WNetEnumResourceA(enumeration, &count, buffer, &size) != NO_ERROR)
+        if (WNetEnumResourceA(enumeration.Get(), &count, buffer, &size) != NO_ERROR)
             break;
-        const auto* entries = static_cast<NETRESOURCEA*>(buffer);
-        for (DWORD i = 0; i < count; ++i) {
+        const auto* entries = static_cast<const NETRESOURCEA*>(buffer);
+        const DWORD fits = kNetworkBufferBytes / sizeof(NETRESOURCEA);
+        for (DWORD i = 0; i < count && i < fits; ++i) {
             const NETRESOURCEA& entry = entries[i];
             if (!(entry.dwUsage & RESOURCEUSAGE_CONTAINER))
                 continue;
             if (entry.dwDisplayType == RESOURCEDISPLAYTYPE_SERVER) {
-                const std::string node = NodeFromRemoteName(entry.lpRemoteName);
-                SendMessageA(Item(IDC_NODE), CB_ADDSTRING, 0,
-                             reinterpret_cast<LPARAM>(node.c_str()));
+                nodes.push_back(NodeFromRemoteName(entry.lpRemoteName));
             } else {
+                // A provider, domain or workgroup: its servers follow in the walk.
                 NETRESOURCEA child = entry;
-                EnumerateNetworkNodes(&child);
+                EnumerateNetworkNodes(&child, nodes);
             }
         }
     }
-    const bool closed = WNetCloseEnum(enumeration) == NO_ERROR;
-    SetWindowTextA(Item(IDC_NODE), node_.c_str());
-    return closed;
+    return enumeration.Close();
 }
 
-int ServerConfigDialog::EnumerateBrowserServers(const char* node) {
-    fw::WaitCursor wait;
-    ClearServerList();
+void ServerDiscovery::BeginListing(const char* node, const GUID& category) {
+    servers_.clear();
+    hasNode_ = node != nullptr;
+    node_ = node ? node : "";
+    category_ = category;
+    step_ = Step::Browser;
+}
+
+bool ServerDiscovery::NextPass(ServerPass& pass) {
+    pass = ServerPass();
+    const char* node = hasNode_ ? node_.c_str() : nullptr;
+    switch (step_) {
+    case Step::Browser:
+        pass.kind = ServerPass::Kind::Browser;
+        pass.result = EnumerateBrowserServers(node, category_, pass.added);
+        // Without a usable server browser, OPC 1.0 servers are still found in the registry.
+        step_ = pass.result == 0 && IsEqualGUID(category_, kCatidOpcDaServer10) ? Step::Fallback
+                                                                                : Step::Registry;
+        return true;
+    case Step::Fallback:
+        pass.kind = ServerPass::Kind::RegistryFallback;
+        pass.result = EnumerateRegistryServers(node, pass.added);
+        step_ = Step::Registry;
+        return true;
+    case Step::Registry:
+        pass.kind = ServerPass::Kind::Registry;
+        pass.result = EnumerateRegistryServers(node, pass.added);
+        step_ = Step::Done;
+        return true;
+    case Step::Done:
+        break;
+    }
+    return false;
+}
+
+std::vector<ServerPass> ServerDiscovery::ListServers(const char* node, const GUID& category) {
+    std::vector<ServerPass> passes;
+    BeginListing(node, category);
+    ServerPass pass;
+    while (NextPass(pass))
+        passes.push_back(pass);
+    return passes;
+}
+
+// 1 when the browser answered; 0 when it could not be had or refused the category.
+int ServerDiscovery::EnumerateBrowserServers(const char* node, const GUID& category,
+                                             std::vector<const ServerEntry*>& added) {
     const bool named = node && *node;
-    std::wstring computer = named ? fw::ToWide(node) : std::wstring();
+    std::wstring computer = named ? AnsiToWide(node) : std::wstring();
     COSERVERINFO serverInfo = {};
     serverInfo.pwszName = named ? &computer[0] : nullptr;
     MULTI_QI query = {&IID_IOPCServerList, nullptr, S_OK};
-    const HRESULT created = CoCreateInstanceEx(CLSID_OpcServerList, nullptr, kBrowserContexts,
+    const HRESULT created = CoCreateInstanceEx(CLSID_OpcServerList, nullptr, kAnyServerContext,
                                                named ? &serverInfo : nullptr, 1, &query);
-    Microsoft::WRL::ComPtr<IOPCServerList> browser;
-    if (SUCCEEDED(created) && SUCCEEDED(query.hr) && query.pItf)
-        browser.Attach(static_cast<IOPCServerList*>(query.pItf));
-    else if (query.pItf)
-        query.pItf->Release();
+    ComPtr<IUnknown> answered;
+    answered.Attach(query.pItf); // owned from here, whatever the results say
+    ComPtr<IOPCServerList> browser;
+    if (SUCCEEDED(created) && SUCCEEDED(query.hr) && answered)
+        browser.Attach(static_cast<IOPCServerList*>(answered.Detach()));
 
     if (!browser) {
         std::string text;
@@ -119,21 +178,23 @@ int ServerConfigDialog::EnumerateBrowserServers(const char* node) {
             text = "Please install the OPC 2.0 Components on " + std::string(node) + ".";
         else
             text = "Error connecting to OPC 2.0 Server Browser on " + std::string(node) + ".";
-        const HRESULT code = FAILED(created) ? created : FAILED(query.hr) ? query.hr : E_NOINTERFACE;
-        ReportComError(text.c_str(), code);
-        return BrowserFallback(node);
+        const HRESULT code = FAILED(created)    ? created
+                             : FAILED(query.hr) ? query.hr
+                                                : E_NOINTERFACE;
+        ReportComError(text, code);
+        return 0;
     }
 
-    CATID category = category_;
-    Microsoft::WRL::ComPtr<IEnumGUID> classes;
+    CATID categories[1] = {category};
+    ComPtr<IEnumGUID> classes;
     const HRESULT enumerated =
-        browser->EnumClassesOfCategories(1, &category, 1, &category, classes.GetAddressOf());
+        browser->EnumClassesOfCategories(1, categories, 1, categories, classes.GetAddressOf());
     if (FAILED(enumerated)) {
         ReportComError("EnumClassesOfCategories failed:", enumerated);
-        return BrowserFallback(node);
+        return 0;
     }
     if (!classes)
-        return 1;  // an answer without an enumerator lists nothing
+        return 1; // an answer without an enumerator lists nothing
     for (;;) {
         GUID batch[kClassesPerStep];
         ULONG fetched = 0;
@@ -141,33 +202,28 @@ int ServerConfigDialog::EnumerateBrowserServers(const char* node) {
         if (FAILED(next))
             break;
         if (fetched > kClassesPerStep)
-            fetched = kClassesPerStep;  // never trust a count beyond what we asked for
+            fetched = kClassesPerStep; // never trust a count beyond what we asked for
         for (ULONG i = 0; i < fetched; ++i) {
-            LPOLESTR progId = nullptr, userType = nullptr;
-            if (FAILED(browser->GetClassDetails(batch[i], &progId, &userType)))
-                continue;
-            if (progId)
-                AddServerEntry(progId, batch[i]);
-            CoTaskMemFree(progId);
-            CoTaskMemFree(userType);
+            LPOLESTR progIdText = nullptr, userTypeText = nullptr;
+            const HRESULT details = browser->GetClassDetails(batch[i], &progIdText, &userTypeText);
+            // Both strings are ours to free on every path, also after a failure.
+            const TaskString progId(progIdText), userType(userTypeText);
+            if (FAILED(details) || !progId)
+                continue; // that server is not listed, without a message
+            if (const ServerEntry* entry = AddServerEntry(progId.get(), batch[i]))
+                added.push_back(entry);
         }
         if (next != S_OK)
-            break;
+            break; // only a full batch (S_OK) may have more behind it
     }
     return 1;
 }
 
-// Without a usable server browser, OPC 1.0 servers are still found in the class registry.
-int ServerConfigDialog::BrowserFallback(const char* node) {
-    if (IsEqualGUID(category_, kCatidOpcDaServer10))
-        return EnumerateRegistryServers(node);
-    return 0;
-}
-
-int ServerConfigDialog::EnumerateRegistryServers(const char* node) {
-    fw::WaitCursor wait;  // another computer's registry answers as slowly as the network
+// 1 when the registry was walked; 0 when the node's registry could not be reached.
+int ServerDiscovery::EnumerateRegistryServers(const char* node,
+                                              std::vector<const ServerEntry*>& added) {
     HKEY root = HKEY_CLASSES_ROOT;
-    RegistryKey connected;  // closing a predefined key, as the local answer may be, is harmless
+    RegistryKey connected; // closing a predefined key, as the local answer may be, is harmless
     if (node) {
         if (RegConnectRegistryA(node, HKEY_CLASSES_ROOT, connected.Receive()) != ERROR_SUCCESS)
             return 0;
@@ -176,17 +232,16 @@ int ServerConfigDialog::EnumerateRegistryServers(const char* node) {
     char name[kRegistryBufferBytes];
     for (DWORD index = 0;; ++index) {
         DWORD nameSize = sizeof name;
-        if (RegEnumKeyExA(root, index, name, &nameSize, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExA(root, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             break;
         RegistryKey progIdKey, opcKey, clsidKey;
-        if (RegOpenKeyExA(root, name, 0, KEY_QUERY_VALUE, progIdKey.Receive()) !=
-            ERROR_SUCCESS)
+        if (RegOpenKeyExA(root, name, 0, KEY_QUERY_VALUE, progIdKey.Receive()) != ERROR_SUCCESS)
             continue;
         if (RegOpenKeyExA(progIdKey.Get(), "OPC", 0, KEY_QUERY_VALUE, opcKey.Receive()) !=
             ERROR_SUCCESS)
-            continue;
-        GUID clsid = {};
+            continue;    // only keys with an "OPC" subkey are OPC servers
+        GUID clsid = {}; // all zero when the "CLSID" subkey or its value is missing
         char value[kRegistryBufferBytes] = {};
         DWORD valueSize = sizeof value;
         DWORD type = 0;
@@ -195,51 +250,32 @@ int ServerConfigDialog::EnumerateRegistryServers(const char* node) {
             RegQueryValueExA(clsidKey.Get(), nullptr, nullptr, &type,
                              reinterpret_cast<BYTE*>(value), &valueSize) == ERROR_SUCCESS) {
             value[sizeof value - 1] = '\0';
-            std::wstring text = fw::ToWide(value);
+            std::wstring text = AnsiToWide(value);
             const HRESULT parsed = CLSIDFromString(&text[0], &clsid);
             if (FAILED(parsed)) {
                 ReportComError("CLSIDFromString: ", parsed);
                 continue;
             }
         }
-        AddServerEntry(fw::ToWide(name).c_str(), clsid);
+        if (const ServerEntry* entry = AddServerEntry(AnsiToWide(name).c_str(), clsid))
+            added.push_back(entry);
     }
-    OnServerSelChange();
     return 1;
 }
 
-int ServerConfigDialog::AddServerEntry(const wchar_t* progId, const GUID& clsid) {
-    const std::string ansi = fw::ToAnsi(progId);
+// The new entry, or null when a server of that ProgID is listed already (byte for byte, so
+// double-byte texts compare whole and letter case counts).
+const ServerEntry* ServerDiscovery::AddServerEntry(const wchar_t* progId, const GUID& clsid) {
+    const std::string ansi = WideToAnsi(progId);
     for (const auto& entry : servers_)
-        if (entry->progId == ansi)  // byte for byte, so double-byte texts compare whole
-            return 0;
+        if (entry->progId == ansi)
+            return nullptr;
     servers_.push_back(std::unique_ptr<ServerEntry>(new ServerEntry{ansi, clsid}));
-    ServerEntry* entry = servers_.back().get();
-    HWND box = Item(IDC_SERVER);
-    const LRESULT index = SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ansi.c_str()));
-    if (index >= 0)
-        SendMessageA(box, CB_SETITEMDATA, static_cast<WPARAM>(index),
-                     reinterpret_cast<LPARAM>(entry));
-    if (server_.str() == ansi) {
-        if (index >= 0)
-            SendMessageA(box, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    } else if (server_.empty()) {
-        const LRESULT first = SendMessageA(box, CB_GETITEMDATA, 0, 0);
-        if (first != CB_ERR && first != 0)
-            clsid_ = reinterpret_cast<const ServerEntry*>(first)->clsid;
-    }
-    return 1;
+    return servers_.back().get();
 }
 
-void ServerConfigDialog::ReportComError(const char* prefix, HRESULT code) {
-    std::string text = std::string(prefix ? prefix : "") + " ";
-    char system[260] = {};
-    if (FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       static_cast<DWORD>(code), 0, system, sizeof system, nullptr) > 0)
-        text += system;
-    else
-        text += "Unknown Error.";
-    fw::ShowMessage(Handle(), text.c_str(), MB_OK);
+void ServerDiscovery::ReportComError(const std::string& prefix, HRESULT code) {
+    reporter_.Report(FormatComError(prefix, code));
 }
 
-}  // namespace pelorin
+} // namespace pelorin

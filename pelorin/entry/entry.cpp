@@ -4,6 +4,7 @@
 
 #include "config/server_config_dialog.h"
 #include "entry/device_record.h"
+#include "entry/module_keep_alive.h"
 #include "entry/module_state.h"
 #include "entry/server_settings.h"
 #include "fw/resources.h"
@@ -13,7 +14,15 @@ namespace {
 
 fw::ExtensionModule gExtension;
 
-constexpr INT_PTR kBackResult = 100;
+int RunServerConfig(DeviceRecord* device) {
+    ServerSettings settings = ReadRecord(*device);
+    ApplyEntryDefaults(settings);
+    ServerConfigDialog dialog(device, settings);
+    const INT_PTR result = dialog.DoModal();
+    if (result == IDOK)
+        return 0;
+    return result == ServerConfigDialog::kBackResult ? 1 : -1;
+}
 
 }  // namespace
 
@@ -42,18 +51,16 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" int __cdecl OnCfgIoDev(int first, void* record) {
     using namespace pelorin;
     (void)first;
-    if (!record)
-        return -1;
+    int result = -1;
     try {
-        auto* device = static_cast<DeviceRecord*>(record);
-        ServerSettings settings = ReadRecord(*device);
-        ApplyEntryDefaults(settings);
-        ServerConfigDialog dialog(device, settings);
-        const INT_PTR result = dialog.DoModal();
-        if (result == IDOK)
-            return 0;
-        return result == kBackResult ? 1 : -1;
+        if (record)
+            result = RunServerConfig(static_cast<DeviceRecord*>(record));
     } catch (...) {
-        return -1;
+        result = -1;  // nothing may leave an export; the host sees a cancelled step
     }
+    // The dialogs of this call are gone. Their COM objects are gone too, unless a server kept
+    // one; while the host's own reference still maps us, the module reference of those objects
+    // can be given back safely.
+    ThisModule().ReleaseIfIdle();
+    return result;
 }

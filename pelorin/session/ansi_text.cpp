@@ -28,4 +28,19 @@ std::string WideToAnsi(const wchar_t* wide) {
     return ansi;
 }
 
+const char* NextAnsiChar(const char* text) {
+    if (!*text)
+        return text;
+    if (IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(*text)) && text[1])
+        return text + 2;
+    return text + 1;
+}
+
+const char* FindAnsiChar(const char* text, char c) {
+    for (; *text; text = NextAnsiChar(text))
+        if (*text == c)
+            return text;
+    return nullptr;
+}
+
 } // namespace pelorin

@@ -4,29 +4,6 @@
 
 namespace pelorin {
 
-STDMETHODIMP DataCallbackSink::QueryInterface(REFIID iid, void** object) {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IOPCDataCallback) {
-        *object = static_cast<IOPCDataCallback*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) DataCallbackSink::AddRef() {
-    return static_cast<ULONG>(InterlockedIncrement(&references_));
-}
-
-STDMETHODIMP_(ULONG) DataCallbackSink::Release() {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0)
-        delete this;
-    return static_cast<ULONG>(left);
-}
-
 STDMETHODIMP DataCallbackSink::OnDataChange(DWORD, OPCHANDLE, HRESULT, HRESULT, DWORD count,
                                             OPCHANDLE* clientHandles, VARIANT* values,
                                             WORD* qualities, FILETIME* timestamps,
@@ -43,6 +20,7 @@ STDMETHODIMP DataCallbackSink::OnReadComplete(DWORD, OPCHANDLE, HRESULT, HRESULT
     return S_OK;
 }
 
+// The server hears S_OK whatever happens here: a value we cannot keep is our problem, not its.
 void DataCallbackSink::StoreItems(DWORD count, const OPCHANDLE* clientHandles,
                                   const VARIANT* values, const WORD* qualities,
                                   const FILETIME* timestamps, const HRESULT* errors) {
@@ -52,7 +30,11 @@ void DataCallbackSink::StoreItems(DWORD count, const OPCHANDLE* clientHandles,
     for (DWORD i = 0; i < count; ++i) {
         if (FAILED(errors[i]))
             continue;
-        StoreItemCopy(clientHandles[i], values[i], qualities[i], timestamps[i]);
+        try {
+            StoreItemCopy(clientHandles[i], values[i], qualities[i], timestamps[i]);
+        } catch (...) {
+            // The record keeps its old value; the next items are still stored.
+        }
     }
 }
 

@@ -4,19 +4,15 @@
 
 #include <windows.h>
 
+#include "entry/com_object.h"
 #include "opcda.h"
 
 namespace pelorin {
 
-class DataCallbackSink final : public IOPCDataCallback {
+class DataCallbackSink final : public ComObject<IOPCDataCallback> {
 public:
-    DataCallbackSink() = default; // no reference yet; the creator takes the first
-    DataCallbackSink(const DataCallbackSink&) = delete;
-    DataCallbackSink& operator=(const DataCallbackSink&) = delete;
+    DataCallbackSink() = default; // made by MakeComObject
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP OnDataChange(DWORD transaction, OPCHANDLE group, HRESULT masterQuality,
                               HRESULT masterError, DWORD count, OPCHANDLE* clientHandles,
                               VARIANT* values, WORD* qualities, FILETIME* timestamps,
@@ -31,12 +27,10 @@ public:
     STDMETHODIMP OnCancelComplete(DWORD, OPCHANDLE) override { return S_OK; }
 
 private:
-    ~DataCallbackSink() = default; // only Release destroys it
+    ~DataCallbackSink() override = default; // only Release destroys it
     static void StoreItems(DWORD count, const OPCHANDLE* clientHandles, const VARIANT* values,
                            const WORD* qualities, const FILETIME* timestamps,
                            const HRESULT* errors);
-
-    LONG references_ = 0; // changed only atomically
 };
 
 } // namespace pelorin

@@ -1,43 +1,41 @@
 #include "session/opc_error.h"
 
-#include <memory>
-
 #include "session/ansi_text.h"
+#include "session/com_support.h"
 
 namespace pelorin {
 namespace {
 
 constexpr DWORD kSystemTextBytes = 260;
-
-struct CoTaskMemDeleter {
-    void operator()(wchar_t* text) const { CoTaskMemFree(text); }
-};
-using ServerText = std::unique_ptr<wchar_t, CoTaskMemDeleter>;
+constexpr char kUnknownError[] = "Unknown Error.";
 
 } // namespace
 
-std::string FormatOpcError(IOPCServer* server, const std::string& prefix, HRESULT error) {
-    std::string text = prefix + " ";
-    char system[kSystemTextBytes] = {};
+std::string SystemErrorText(HRESULT code) {
+    char text[kSystemTextBytes] = {};
     const DWORD length =
         FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       static_cast<DWORD>(error), 0, system, kSystemTextBytes, nullptr);
-    if (length != 0) {
-        text.append(system, length);
-        return text;
-    }
-    if (!server) {
-        text += "Unknown Error.";
-        return text;
-    }
+                       static_cast<DWORD>(code), 0, text, kSystemTextBytes, nullptr);
+    return std::string(text, length < kSystemTextBytes ? length : 0);
+}
+
+std::string FormatComError(const std::string& prefix, HRESULT code) {
+    const std::string system = SystemErrorText(code);
+    return prefix + " " + (system.empty() ? std::string(kUnknownError) : system);
+}
+
+std::string FormatOpcError(IOPCServer* server, const std::string& prefix, HRESULT error) {
+    const std::string system = SystemErrorText(error);
+    if (!system.empty())
+        return prefix + " " + system;
+    if (!server)
+        return prefix + " " + kUnknownError;
     LPWSTR raw = nullptr;
     const HRESULT hr = server->GetErrorString(error, LOCALE_SYSTEM_DEFAULT, &raw);
-    const ServerText serverText(raw); // freed on every path, also when the call failed
+    const TaskString serverText(raw); // freed on every path, also when the call failed
     if (FAILED(hr) || !serverText)
-        text += "OPC Server failed GetErrorString.";
-    else
-        text += WideToAnsi(serverText.get());
-    return text;
+        return prefix + " OPC Server failed GetErrorString.";
+    return prefix + " " + WideToAnsi(serverText.get());
 }
 
 } // namespace pelorin

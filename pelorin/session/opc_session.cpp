@@ -6,6 +6,7 @@
 #include "fw/resources.h"
 #include "resources/resource.h"
 #include "session/ansi_text.h"
+#include "session/com_support.h"
 #include "session/data_callback_sink.h"
 #include "session/node_name.h"
 #include "session/opc_error.h"
@@ -17,8 +18,6 @@ using Microsoft::WRL::ComPtr;
 namespace pelorin {
 namespace {
 
-constexpr DWORD kAnyServerContext =
-    CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 constexpr DWORD kUpdateRateMs = 1000;
 constexpr OPCHANDLE kClientGroupHandle = 1324;
 constexpr DWORD kSettleMs = 100; // lets a server finish with the group before the dialog goes
@@ -52,18 +51,22 @@ HRESULT FindPoint(IUnknown* object, REFIID iid, ComPtr<IConnectionPoint>& point)
 }
 
 // The resource text with every "%s" replaced by `name` and "%%" by "%".
+// The scan goes by characters, so the second byte of a double-byte character is never taken
+// for a '%' or an 's'.
 std::string FormatWithName(const std::string& format, const std::string& name) {
     std::string text;
-    for (size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's') {
+    for (const char* at = format.c_str(); *at;) {
+        const char* next = NextAnsiChar(at);
+        if (*at == '%' && next[0] == 's') {
             text += name;
-            ++i;
-        } else if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == '%') {
+            next = NextAnsiChar(next);
+        } else if (*at == '%' && next[0] == '%') {
             text += '%';
-            ++i;
+            next = NextAnsiChar(next);
         } else {
-            text += format[i];
+            text.append(at, next);
         }
+        at = next;
     }
     return text;
 }
@@ -77,10 +80,10 @@ std::string CreationErrorPrefix(const std::string& serverName) {
 
 } // namespace
 
-OpcSession::OpcSession(const StreamFormats& formats) : formats_(formats) {
-    streamSink_ = new StreamAdviseSink(formats.dataTime);
-    callbackSink_ = new DataCallbackSink();
-    shutdownSink_ = new ShutdownSink();
+OpcSession::OpcSession(const StreamFormats& formats)
+    : streamSink_(MakeComObject<StreamAdviseSink>(formats.dataTime)),
+      callbackSink_(MakeComObject<DataCallbackSink>()),
+      shutdownSink_(MakeComObject<ShutdownSink>()), formats_(formats) {
     fw::LockModule();
     moduleLocked_ = true;
     // Servers on other computers call the sinks back without authenticating; a second call in
@@ -129,10 +132,6 @@ void OpcSession::ConnectServer() {
         SubscribeShutdown();
 
         const std::wstring groupName = AnsiToWide(groupName_);
-        if (!server_) {
-            ReportOpcError("AddGroup: ", E_FAIL);
-            return;
-        }
         FLOAT deadband = 0.0f;
         DWORD revisedRate = 0;
         HRESULT hr = server_->AddGroup(

@@ -57,7 +57,6 @@ public:
     DWORD ShutdownConnection() const { return shutdownConnection_; }
     OPCHANDLE ServerGroupHandle() const { return serverGroupHandle_; }
     bool CallbackMode() const { return callbackMode_ != FALSE; }
-    const std::string& GroupName() const { return groupName_; }
     // The reason of the server's last shutdown request (empty when none came).
     std::string ShutdownReason() const;
 

@@ -4,29 +4,6 @@
 
 namespace pelorin {
 
-STDMETHODIMP ShutdownSink::QueryInterface(REFIID iid, void** object) {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IOPCShutdown) {
-        *object = static_cast<IOPCShutdown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) ShutdownSink::AddRef() {
-    return static_cast<ULONG>(InterlockedIncrement(&references_));
-}
-
-STDMETHODIMP_(ULONG) ShutdownSink::Release() {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0)
-        delete this;
-    return static_cast<ULONG>(left);
-}
-
 STDMETHODIMP ShutdownSink::ShutdownRequest(LPCWSTR reason) {
     try {
         reason_ = WideToAnsi(reason); // a null reason reads as empty

@@ -5,29 +5,6 @@
 
 namespace pelorin {
 
-STDMETHODIMP StreamAdviseSink::QueryInterface(REFIID iid, void** object) {
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IAdviseSink) {
-        *object = static_cast<IAdviseSink*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) StreamAdviseSink::AddRef() {
-    return ++references_;
-}
-
-STDMETHODIMP_(ULONG) StreamAdviseSink::Release() {
-    const ULONG left = --references_;
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 STDMETHODIMP_(void) StreamAdviseSink::OnDataChange(FORMATETC* format, STGMEDIUM* medium) {
     if (!format || !medium || format->tymed != TYMED_HGLOBAL)
         return;
@@ -40,7 +17,11 @@ STDMETHODIMP_(void) StreamAdviseSink::OnDataChange(FORMATETC* format, STGMEDIUM*
     if (!stream)
         return;
     // The medium stays the caller's; only what the lock gave is read.
-    StoreStreamItems(static_cast<const BYTE*>(stream), GlobalSize(medium->hGlobal));
+    try {
+        StoreStreamItems(static_cast<const BYTE*>(stream), GlobalSize(medium->hGlobal));
+    } catch (...) {
+        // Out of memory half-way: the items stored so far stay, the rest keep their values.
+    }
     GlobalUnlock(medium->hGlobal);
 }
 

@@ -7,19 +7,16 @@
 // after windows.h
 #include <objidl.h>
 
+#include "entry/com_object.h"
+
 namespace pelorin {
 
-class StreamAdviseSink final : public IAdviseSink {
+class StreamAdviseSink final : public ComObject<IAdviseSink> {
 public:
     // `dataTimeFormat`: the clipboard format id registered for "OPCSTMFORMATDATATIME".
-    // The object starts with no reference; its creator takes the first.
+    // Made by MakeComObject.
     explicit StreamAdviseSink(UINT dataTimeFormat) : dataTimeFormat_(dataTimeFormat) {}
-    StreamAdviseSink(const StreamAdviseSink&) = delete;
-    StreamAdviseSink& operator=(const StreamAdviseSink&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP_(void) OnDataChange(FORMATETC* format, STGMEDIUM* medium) override;
     STDMETHODIMP_(void) OnViewChange(DWORD, LONG) override {}
     STDMETHODIMP_(void) OnRename(IMoniker*) override {}
@@ -31,10 +28,8 @@ public:
     static size_t StoreStreamItems(const BYTE* stream, size_t size);
 
 private:
-    ~StreamAdviseSink() = default; // only Release destroys it
+    ~StreamAdviseSink() override = default; // only Release destroys it
 
-    // Called only on the apartment thread that created the sink: a plain count will do.
-    ULONG references_ = 0;
     const UINT dataTimeFormat_;
 };
 

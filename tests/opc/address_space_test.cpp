@@ -110,4 +110,43 @@ TEST(AddressSpaceTest, SharesNamedSpacesBetweenServers) {
         error));
 }
 
+// Results forced on one entry only: the branch that refuses entry or answers S_FALSE, the
+// listing of one branch, the item whose id is refused; the same names elsewhere behave.
+TEST(AddressSpaceTest, ForcesResultsOnSingleEntries) {
+    auto world =
+        Parse(R"({"servers": [{"progId": "P", "clsid": "{11111111-2222-3333-4444-555555555555}",
+  "space": [
+    {"branch": "Closed", "results": {"ChangeBrowsePosition": "E_ACCESSDENIED"},
+     "children": [{"item": "x"}]},
+    {"branch": "Odd", "results": {"BrowseOPCItemIDs:leaves": "S_FALSE",
+                                  "ChangeBrowsePosition": "S_FALSE"},
+     "children": [{"item": "x"}, {"item": "y", "results": {"GetItemID": "E_FAIL"}},
+                  {"branch": "Closed", "children": [{"item": "x"}]}]},
+    {"branch": "Gone", "results": {"BrowseOPCItemIDs": "E_OUTOFMEMORY"},
+     "children": [{"item": "S{n}", "repeat": 2, "results": {"GetItemID": "S_FALSE"}}]}]}]})");
+    ASSERT_TRUE(world);
+    const auto& server = *world->servers[0];
+    opcsim::BrowseCursor cursor(server.space, server);
+    Names names;
+    EXPECT_EQ(E_ACCESSDENIED, cursor.Move(2, L"Closed"));
+    EXPECT_EQ(server.space->Root(), cursor.Position()) << "a refused move stays put";
+
+    EXPECT_EQ(S_FALSE, cursor.Move(2, L"Odd")) << "entered, answering S_FALSE";
+    EXPECT_EQ(S_FALSE, cursor.List(2, L"", VT_EMPTY, 0, names));
+    EXPECT_EQ((Names{L"x", L"y"}), names) << "the leaves are listed all the same";
+    EXPECT_EQ(S_OK, cursor.List(1, L"", VT_EMPTY, 0, names)) << "only the leaf listing";
+    std::wstring id;
+    EXPECT_EQ(S_OK, cursor.ItemId(L"x", id));
+    EXPECT_EQ(E_FAIL, cursor.ItemId(L"y", id));
+    EXPECT_EQ(S_OK, cursor.Move(2, L"Closed")) << "another branch of the same name";
+    EXPECT_EQ(S_OK, cursor.Move(1, L""));
+    EXPECT_EQ(S_OK, cursor.Move(1, L""));
+
+    ASSERT_EQ(S_OK, cursor.Move(2, L"Gone"));
+    EXPECT_EQ(E_OUTOFMEMORY, cursor.List(2, L"", VT_EMPTY, 0, names));
+    EXPECT_EQ(E_OUTOFMEMORY, cursor.List(1, L"", VT_EMPTY, 0, names));
+    EXPECT_EQ(S_FALSE, cursor.ItemId(L"S2", id)) << "repeated entries share their results";
+    EXPECT_EQ(L"Gone.S2", id);
+}
+
 } // namespace

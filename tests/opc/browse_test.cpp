@@ -202,5 +202,84 @@ INSTANTIATE_TEST_SUITE_P(Simulated, FlatBrowseTest,
                              return info.index == 0 ? "InProcess" : "LocalServer";
                          });
 
+// What bulk tag creation meets in a plant: a branch of 250 items, an item with items of its
+// own, one item id under two branches, a branch that refuses entry, a leaf listing answering
+// S_FALSE, a leaf whose id is refused, and a name that is both a branch and a leaf.
+class EdgeBrowseTest : public testing::TestWithParam<const wchar_t*> {
+protected:
+    void SetUp() override { ASSERT_EQ(S_OK, CreateServer(GetParam(), IID_PPV_ARGS(&browse_))); }
+    HRESULT Down(const wchar_t* name) {
+        return browse_->ChangeBrowsePosition(OPC_BROWSE_DOWN, name);
+    }
+    HRESULT Up() { return browse_->ChangeBrowsePosition(OPC_BROWSE_UP, L""); }
+    HRESULT ItemId(const wchar_t* name, std::wstring& id) {
+        LPWSTR text = nullptr;
+        const HRESULT hr = browse_->GetItemID(const_cast<LPWSTR>(name), &text);
+        TaskString owned(text);
+        id = owned ? owned.get() : L"(null)";
+        return hr;
+    }
+    ComPtr<IOPCBrowseServerAddressSpace> browse_;
+};
+
+TEST_P(EdgeBrowseTest, ServesTheCasesOfBulkTagCreation) {
+    const Names roots = Browse(browse_.Get(), OPC_BRANCH);
+    EXPECT_EQ((Names{L"Bulk250", L"Nested", L"LineA", L"LineB", L"Closed", L"Quiet", L"Mixer"}),
+              roots);
+    EXPECT_EQ(Names{L"Mixer"}, Browse(browse_.Get(), OPC_LEAF)) << "a branch and a leaf";
+
+    ASSERT_EQ(S_OK, Down(L"Bulk250"));
+    ComPtr<IEnumString> names;
+    ASSERT_EQ(S_OK, browse_->BrowseOPCItemIDs(OPC_LEAF, L"", VT_EMPTY, 0, &names));
+    std::vector<ULONG> batches;
+    EXPECT_EQ(250u, ReadAll(names.Get(), 100, &batches).size());
+    EXPECT_EQ((std::vector<ULONG>{100, 100, 50}), batches);
+    ASSERT_EQ(S_OK, Up());
+
+    ASSERT_EQ(S_OK, Down(L"Nested"));
+    EXPECT_EQ((Names{L"Valve", L"Plain"}), Browse(browse_.Get(), OPC_LEAF));
+    EXPECT_EQ(Names{}, Browse(browse_.Get(), OPC_BRANCH));
+    EXPECT_TRUE(FAILED(Down(L"Plain"))) << "a plain item cannot be entered";
+    ASSERT_EQ(S_OK, Down(L"Valve")) << "an item with items of its own can";
+    EXPECT_EQ((Names{L"Position", L"Command"}), Browse(browse_.Get(), OPC_LEAF));
+    ASSERT_EQ(S_OK, Up());
+    ASSERT_EQ(S_OK, Up());
+
+    std::wstring a, b;
+    ASSERT_EQ(S_OK, Down(L"LineA"));
+    EXPECT_EQ(S_OK, ItemId(L"Speed", a));
+    ASSERT_EQ(S_OK, Up());
+    ASSERT_EQ(S_OK, Down(L"LineB"));
+    EXPECT_EQ(S_OK, ItemId(L"Speed", b));
+    ASSERT_EQ(S_OK, Up());
+    EXPECT_EQ(L"Shared.Speed", a);
+    EXPECT_EQ(a, b);
+
+    EXPECT_EQ(E_ACCESSDENIED, Down(L"Closed"));
+    EXPECT_EQ(roots, Browse(browse_.Get(), OPC_BRANCH)) << "still at the root";
+
+    ASSERT_EQ(S_OK, Down(L"Quiet"));
+    HRESULT listed = S_OK;
+    EXPECT_EQ(4u, Browse(browse_.Get(), OPC_LEAF, L"", &listed).size());
+    EXPECT_EQ(S_FALSE, listed) << "the names come, the answer is S_FALSE";
+    std::wstring id;
+    EXPECT_EQ(S_OK, ItemId(L"Unlisted2", id));
+    EXPECT_EQ(L"Quiet.Unlisted2", id);
+    EXPECT_EQ(E_FAIL, ItemId(L"NoId", id));
+    ASSERT_EQ(S_OK, Up());
+
+    ASSERT_EQ(S_OK, Down(L"Mixer"));
+    EXPECT_EQ(Names{L"Speed"}, Browse(browse_.Get(), OPC_LEAF));
+    ASSERT_EQ(S_OK, Up());
+    EXPECT_EQ(S_OK, ItemId(L"Mixer", id));
+    EXPECT_EQ(L"Mixer", id);
+}
+
+INSTANTIATE_TEST_SUITE_P(Simulated, EdgeBrowseTest,
+                         testing::Values(L"OpcSim.Test.Edges", L"OpcSim.Test.Edges.Local"),
+                         [](const testing::TestParamInfo<const wchar_t*>& info) {
+                             return info.index == 0 ? "InProcess" : "LocalServer";
+                         });
+
 } // namespace
 } // namespace opctest

@@ -102,7 +102,10 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds) {
         const DWORD spent = GetTickCount() - start;
         if (spent >= milliseconds)
             return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - spent, QS_ALLINPUT);
+        // Conditions that change without a message (another thread, another process) are
+        // looked at again soon.
+        const DWORD left = milliseconds - spent;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, left < 10 ? left : 10, QS_ALLINPUT);
     }
 }
 
@@ -122,7 +125,10 @@ STDMETHODIMP CallbackSink::OnDataChange(DWORD, OPCHANDLE group, HRESULT, HRESULT
                                         OPCHANDLE* handles, VARIANT* values_, WORD* qualities,
                                         FILETIME*, HRESULT* errors) {
     ++dataChanges;
+    counts.push_back(count);
     thread = GetCurrentThreadId();
+    if (thread != home)
+        ++foreignThreadCalls;
     lastGroup = group;
     for (ReceivedValue& value : values)
         VariantClear(&value.value);

@@ -106,10 +106,13 @@ public:
 
     int dataChanges = 0;
     int writeCompletes = 0;
+    std::vector<DWORD> counts;  // items of each data change, in order
+    int foreignThreadCalls = 0; // calls that did not come on the thread that made the sink
     OPCHANDLE lastGroup = 0;
     std::vector<ReceivedValue> values; // of the last data change
     std::vector<HRESULT> writeErrors;  // of the last write completion
     DWORD thread = 0;
+    const DWORD home = GetCurrentThreadId();
 };
 
 class StreamSink final : public RecordingSink<IAdviseSink> {

@@ -62,6 +62,73 @@ TEST(ConfigTest, ReadsFaults) {
     EXPECT_EQ(E_FAIL, world->browser.enumResult);
 }
 
+TEST(ConfigTest, ReadsTimingFaultsAndLiveliness) {
+    std::string error;
+    auto world = opcsim::ParseWorld(R"({"servers": [
+        {"progId": "A.1", "clsid": "{11111111-2222-3333-4444-555555555555}", "activation": "local",
+         "locales": ["0x0407", 1033], "rates": [250, 2000],
+         "space": [{"item": "T", "type": "BSTR"}, {"branch": "B", "children": [{"item": "U"}]}],
+         "notify": {"items": ["T", "B.U"], "every": 3, "keepAlive": false, "ticks": 9,
+                    "handleBase": "0x80000010"},
+         "faults": {"shutdown": {"afterMs": 10, "disconnect": true, "graceMs": 20},
+                    "delays": {"IOPCServer::AddGroup": 300, "*": 5},
+                    "die": {"at": "IConnectionPoint::Unadvise", "call": 2},
+                    "keepSinks": {"callAfterMs": 1500}}}]})",
+                                    error);
+    ASSERT_TRUE(world) << error;
+    const opcsim::ServerConfig& server = *world->servers[0];
+    EXPECT_EQ((std::vector<LCID>{0x0407, 1033}), server.locales);
+    EXPECT_TRUE(server.AcceptsLocale(LOCALE_SYSTEM_DEFAULT));
+    EXPECT_TRUE(server.AcceptsLocale(0x0407));
+    EXPECT_FALSE(server.AcceptsLocale(0x0804)) << "not one of the server's locales";
+    const opcsim::NotifyConfig& notify = server.notify;
+    EXPECT_TRUE(notify.enabled);
+    EXPECT_FALSE(notify.keepAlive);
+    EXPECT_EQ((std::vector<std::wstring>{L"T", L"B.U"}), notify.itemIds);
+    EXPECT_EQ((std::vector<VARTYPE>{VT_BSTR, VT_R8}), notify.itemTypes);
+    EXPECT_EQ(3u, notify.every);
+    EXPECT_EQ(9u, notify.ticks);
+    EXPECT_EQ(0x80000010u, notify.handleBase);
+    const opcsim::Faults& f = server.faults;
+    EXPECT_TRUE(f.shutdownDisconnect);
+    EXPECT_EQ(20u, f.shutdownGraceMs);
+    EXPECT_EQ(300u, f.DelayOf(L"IOPCServer::AddGroup"));
+    EXPECT_EQ(5u, f.DelayOf(L"IOPCServer::RemoveGroup")) << "\"*\" stands for the others";
+    EXPECT_EQ(L"IConnectionPoint::Unadvise", f.dieAt);
+    EXPECT_EQ(2u, f.dieCall);
+    EXPECT_EQ(1500u, f.keepSinkCallAfterMs);
+}
+
+TEST(ConfigTest, RevisesUpdateRatesToTheClosestItOffers) {
+    opcsim::ServerConfig any;
+    EXPECT_EQ(1000u, any.ReviseRate(1000));
+    EXPECT_EQ(100u, any.ReviseRate(10)) << "nothing faster than 100 ms by default";
+    opcsim::ServerConfig some;
+    some.rates = {250, 2000, 500};
+    EXPECT_EQ(500u, some.ReviseRate(500));
+    EXPECT_EQ(500u, some.ReviseRate(600));
+    EXPECT_EQ(250u, some.ReviseRate(1));
+    EXPECT_EQ(2000u, some.ReviseRate(1250)) << "halfway between two: the slower";
+    EXPECT_EQ(2000u, some.ReviseRate(0xFFFFFFFF));
+}
+
+TEST(ConfigTest, RefusesTimingFaultsItCannotPlay) {
+    const std::string head =
+        R"({"servers": [{"progId": "A.1", "clsid": "{11111111-2222-3333-4444-555555555555}", )";
+    for (const std::string& body :
+         {std::string(R"("faults": {"die": {"at": "IOPCServer::AddGroup"}}})"), // in process
+          std::string(R"("activation": "local", "faults": {"die": {}}})"),
+          std::string(R"("activation": "local", "faults": {"die": {"at": "X", "afterMs": 5}}})"),
+          std::string(R"("faults": {"keepSinks": {}}})"), std::string(R"("rates": [0]})"),
+          std::string(R"("rates": []})"), std::string(R"("notify": {"items": ["nowhere"]}})"),
+          std::string(R"("notify": {"every": 0}})"),
+          std::string(R"("space": [{"item": "x", "results": {"AddGroup": "E_FAIL"}}]})")}) {
+        std::string error;
+        EXPECT_FALSE(opcsim::ParseWorld(head + body + "]}", error)) << body;
+        EXPECT_FALSE(error.empty()) << body;
+    }
+}
+
 TEST(ConfigTest, ParsesResultCodes) {
     HRESULT hr = S_OK;
     EXPECT_TRUE(opcsim::ParseHresult("OPC_E_UNKNOWNITEMID", hr));

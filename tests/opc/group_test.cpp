@@ -258,19 +258,91 @@ TEST_P(GroupTest, StreamsDataWithTimeAndWriteCompletion) {
     EXPECT_EQ(1, sink->References());
 }
 
-TEST_P(GroupTest, RefusesStreamFormatsItDoesNotKnow) {
+// A stream subscription asks for exactly the DA 1.0 streams: a registered stream format, the
+// content, all of it, no target device, global memory only.
+TEST_P(GroupTest, ChecksTheWholeFormatOfAStreamSubscription) {
     ComPtr<IOPCGroupStateMgt> group;
     OPCHANDLE handle = 0;
     ASSERT_EQ(S_OK, AddGroup(L"Group1", 1, group, handle));
     ComPtr<IDataObject> data;
     ASSERT_EQ(S_OK, group.As(&data));
     auto sink = MakeSink<StreamSink>();
-    FORMATETC format = {CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    const FORMATETC good = {Format(OPCSTMFORMATDATATIME), nullptr, DVASPECT_CONTENT, -1,
+                            TYMED_HGLOBAL};
+    DVTARGETDEVICE device = {};
+    device.tdSize = sizeof device;
+    struct {
+        FORMATETC format;
+        HRESULT expected;
+    } cases[] = {
+        {{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}, DV_E_FORMATETC},
+        {{Format("OPCSTMFORMATSOMETHING"), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL},
+         DV_E_FORMATETC},
+        {{good.cfFormat, &device, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}, DV_E_DVTARGETDEVICE},
+        {{good.cfFormat, nullptr, DVASPECT_THUMBNAIL, -1, TYMED_HGLOBAL}, DV_E_DVASPECT},
+        {{good.cfFormat, nullptr, DVASPECT_CONTENT, 0, TYMED_HGLOBAL}, DV_E_LINDEX},
+        {{good.cfFormat, nullptr, DVASPECT_CONTENT, -1, TYMED_ISTREAM}, DV_E_TYMED},
+        {{good.cfFormat, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL | TYMED_ISTREAM}, DV_E_TYMED},
+    };
+    for (auto& one : cases) {
+        DWORD connection = 7;
+        EXPECT_EQ(one.expected, data->DAdvise(&one.format, 0, sink.Get(), &connection))
+            << one.format.cfFormat << " " << one.format.dwAspect << " " << one.format.lindex << " "
+            << one.format.tymed;
+        EXPECT_EQ(0u, connection);
+        EXPECT_EQ(one.expected, data->QueryGetData(&one.format));
+    }
+    EXPECT_EQ(1, sink->References()) << "no refused subscription kept the sink";
+    FORMATETC format = good;
+    EXPECT_EQ(S_OK, data->QueryGetData(&format));
     DWORD connection = 0;
-    EXPECT_EQ(DV_E_FORMATETC, data->DAdvise(&format, 0, sink.Get(), &connection));
-    format.cfFormat = Format(OPCSTMFORMATDATATIME);
-    format.tymed = TYMED_ISTREAM;
-    EXPECT_EQ(DV_E_FORMATETC, data->DAdvise(&format, 0, sink.Get(), &connection));
+    ASSERT_EQ(S_OK, data->DAdvise(&format, 0, sink.Get(), &connection));
+    EXPECT_EQ(S_OK, data->DUnadvise(connection));
+}
+
+// One IOPCDataCallback connection per group; a group notifies by one mechanism at a time;
+// one stream subscription per format.
+TEST_P(GroupTest, TakesOneSubscriptionOfEachKind) {
+    ComPtr<IOPCGroupStateMgt> group;
+    OPCHANDLE handle = 0;
+    ASSERT_EQ(S_OK, AddGroup(L"Group1", 1, group, handle));
+    ComPtr<IConnectionPointContainer> points;
+    ASSERT_EQ(S_OK, group.As(&points));
+    ComPtr<IConnectionPoint> point, again;
+    ASSERT_EQ(S_OK, points->FindConnectionPoint(IID_IOPCDataCallback, &point));
+    ASSERT_EQ(S_OK, points->FindConnectionPoint(IID_IOPCDataCallback, &again));
+    auto first = MakeSink<CallbackSink>();
+    auto second = MakeSink<CallbackSink>();
+    DWORD cookie = 0, other = 5;
+    ASSERT_EQ(S_OK, point->Advise(first.Get(), &cookie));
+    EXPECT_EQ(CONNECT_E_ADVISELIMIT, point->Advise(second.Get(), &other));
+    EXPECT_EQ(CONNECT_E_ADVISELIMIT, again->Advise(first.Get(), &other))
+        << "the limit is the group's, not the connection point object's";
+    EXPECT_EQ(0u, other);
+    EXPECT_EQ(1, second->References());
+
+    ComPtr<IDataObject> data;
+    ASSERT_EQ(S_OK, group.As(&data));
+    auto stream = MakeSink<StreamSink>();
+    FORMATETC format = {Format(OPCSTMFORMATDATATIME), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    DWORD connection = 0;
+    EXPECT_EQ(CONNECT_E_ADVISELIMIT,
+              data->DAdvise(&format, ADVF_PRIMEFIRST, stream.Get(), &connection))
+        << "no DA 1.0 streams beside a DA 2.0 connection";
+    EXPECT_TRUE(stream->received.empty());
+
+    ASSERT_EQ(S_OK, point->Unadvise(cookie));
+    ASSERT_EQ(S_OK, data->DAdvise(&format, ADVF_PRIMEFIRST, stream.Get(), &connection));
+    DWORD twice = 0;
+    EXPECT_EQ(CONNECT_E_ADVISELIMIT, data->DAdvise(&format, 0, stream.Get(), &twice));
+    EXPECT_EQ(CONNECT_E_ADVISELIMIT, point->Advise(second.Get(), &other))
+        << "nor a DA 2.0 connection beside DA 1.0 streams";
+    EXPECT_EQ(S_OK, data->DUnadvise(connection));
+    EXPECT_EQ(S_OK, point->Advise(second.Get(), &other));
+    EXPECT_EQ(S_OK, point->Unadvise(other));
+    EXPECT_EQ(1, first->References());
+    EXPECT_EQ(1, second->References());
+    EXPECT_EQ(1, stream->References());
 }
 
 // What an OPC client does from connection to teardown; afterwards the server's counts show
@@ -303,8 +375,12 @@ TEST_P(GroupTest, FullSessionLeavesNothingOutstanding) {
     DWORD callbackCookie = 0;
     ASSERT_EQ(S_OK, callbackPoint->Advise(callback.Get(), &callbackCookie));
 
+    // A second group notifies by the DA 1.0 streams.
+    ComPtr<IOPCGroupStateMgt> streamGroup;
+    OPCHANDLE streamHandle = 0;
+    ASSERT_EQ(S_OK, AddGroup(L"Group2", 1325, streamGroup, streamHandle));
     ComPtr<IDataObject> data;
-    ASSERT_EQ(S_OK, group.As(&data));
+    ASSERT_EQ(S_OK, streamGroup.As(&data));
     auto stream = MakeSink<StreamSink>();
     FORMATETC format = {Format(OPCSTMFORMATDATATIME), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     DWORD streamConnection = 0;
@@ -313,7 +389,7 @@ TEST_P(GroupTest, FullSessionLeavesNothingOutstanding) {
 
     const Outstanding during = OutstandingOf(stats_.Get());
     EXPECT_EQ(3, during.sinks) << ReportOf(stats_.Get());
-    EXPECT_GE(during.objects, 4) << ReportOf(stats_.Get());
+    EXPECT_GE(during.objects, 5) << ReportOf(stats_.Get());
 
     // Teardown, in the order of a careful client.
     EXPECT_EQ(S_OK, shutdownPoint->Unadvise(shutdownCookie));
@@ -326,6 +402,8 @@ TEST_P(GroupTest, FullSessionLeavesNothingOutstanding) {
     data.Reset();
     EXPECT_EQ(OPC_S_INUSE, server_->RemoveGroup(handle, FALSE));
     group.Reset();
+    streamGroup.Reset();
+    EXPECT_EQ(S_OK, server_->RemoveGroup(streamHandle, FALSE));
     browse.Reset();
     server_.Reset();
 
@@ -333,8 +411,8 @@ TEST_P(GroupTest, FullSessionLeavesNothingOutstanding) {
     EXPECT_EQ(0, after.objects) << ReportOf(stats_.Get());
     EXPECT_EQ(0, after.references) << ReportOf(stats_.Get());
     EXPECT_EQ(0, after.sinks) << ReportOf(stats_.Get());
-    EXPECT_EQ(1, CallsOf(stats_.Get(), L"IOPCServer::AddGroup"));
-    EXPECT_EQ(1, CallsOf(stats_.Get(), L"IOPCServer::RemoveGroup"));
+    EXPECT_EQ(2, CallsOf(stats_.Get(), L"IOPCServer::AddGroup"));
+    EXPECT_EQ(2, CallsOf(stats_.Get(), L"IOPCServer::RemoveGroup"));
     EXPECT_EQ(2, CallsOf(stats_.Get(), L"IConnectionPoint::Unadvise"));
     EXPECT_EQ(1, CallsOf(stats_.Get(), L"IDataObject::DUnadvise"));
     EXPECT_EQ(1, shutdown->References());

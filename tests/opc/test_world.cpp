@@ -8,6 +8,8 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <cstdio>
+
 namespace opctest {
 namespace {
 
@@ -82,6 +84,47 @@ std::wstring DosPath(const std::string& unixPath) {
         }
     }
     return opcsim::Widen(unixPath);
+}
+
+PrivateServer::PrivateServer(const std::string& members) {
+    static int serial = 0;
+    CLSID clsid;
+    if (FAILED(CoCreateGuid(&clsid)))
+        return;
+    const std::wstring id = opcsim::GuidText(clsid);
+    progId_ = L"OpcSim.Private." + id.substr(1, 8);
+    const std::string json =
+        "{\"spaces\": {\"small\": [{\"branch\": \"Area\", \"children\": [{\"item\": "
+        "\"Temperature\", \"type\": \"R4\"}, {\"item\": \"Pressure\", \"type\": \"R4\"}]},"
+        " {\"item\": \"Status\", \"type\": \"I4\"}]},"
+        " \"servers\": [{\"progId\": \"" +
+        opcsim::Narrow(progId_) + "\", \"clsid\": \"" + opcsim::Narrow(id) +
+        "\", \"space\": \"small\", " + members + "}]}";
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    file_ = std::wstring(temp) + L"opc-private-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++serial) + L".json";
+    FILE* out = _wfopen(file_.c_str(), L"wb");
+    if (!out)
+        return;
+    const bool written = std::fwrite(json.data(), 1, json.size(), out) == json.size();
+    std::fclose(out);
+    std::string error;
+    auto world = written ? opcsim::ParseWorld(json, error) : nullptr;
+    EXPECT_TRUE(world) << error;
+    if (!world)
+        return;
+    const opcsim::Binaries binaries{ModuleDirectory() + L"opcsim.dll",
+                                    ModuleDirectory() + L"opcsimsrv.exe"};
+    ready_ = opcsim::RegisterWorld(*world, file_, binaries, error);
+    EXPECT_TRUE(ready_) << error;
+}
+
+PrivateServer::~PrivateServer() {
+    if (!file_.empty()) {
+        opcsim::UnregisterWorld(file_);
+        DeleteFileW(file_.c_str());
+    }
 }
 
 } // namespace opctest

@@ -34,8 +34,14 @@ TEST_P(OwnThreadsTest, DeliversShutdownAndDataChangesThroughMarshaledSinks) {
     auto callback = MakeSink<CallbackSink>();
     DWORD callbackCookie = 0;
     ASSERT_EQ(S_OK, callbackPoint->Advise(callback.Get(), &callbackCookie));
+    // The DA 1.0 streams on a group of their own: a group notifies by one mechanism.
+    ComPtr<IUnknown> streamGroup;
+    OPCHANDLE streamHandle = 0;
+    ASSERT_EQ(S_OK,
+              server->AddGroup(L"Group2", TRUE, 1000, 1325, nullptr, nullptr, 0, &streamHandle,
+                               &revised, IID_IOPCGroupStateMgt, streamGroup.GetAddressOf()));
     ComPtr<IDataObject> data;
-    ASSERT_EQ(S_OK, group.As(&data));
+    ASSERT_EQ(S_OK, streamGroup.As(&data));
     auto stream = MakeSink<StreamSink>();
     FORMATETC format = {Format(OPCSTMFORMATDATATIME), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     DWORD streamConnection = 0;
@@ -70,7 +76,9 @@ TEST_P(OwnThreadsTest, DeliversShutdownAndDataChangesThroughMarshaledSinks) {
     groupPoints.Reset();
     data.Reset();
     server->RemoveGroup(handle, FALSE);
+    server->RemoveGroup(streamHandle, FALSE);
     group.Reset();
+    streamGroup.Reset();
     server.Reset();
     EXPECT_EQ(0, OutstandingOf(stats.Get()).objects) << ReportOf(stats.Get());
     EXPECT_EQ(0, OutstandingOf(stats.Get()).sinks) << ReportOf(stats.Get());

@@ -21,6 +21,24 @@ TEST(NodeNames, DoubleByteCharactersCompareExactlyAndLettersInAnyCase) {
     EXPECT_FALSE(SameNodeName("A", "AB"));
 }
 
+// Only letters fold: the neighbours of 'A'..'Z' and 'a'..'z' differ by 32 as well, yet are
+// different characters.
+TEST(NodeNames, LettersFoldAtBothEndsOfTheAlphabetAndTheirNeighboursDoNot) {
+    EXPECT_TRUE(SameNodeName("A", "a"));
+    EXPECT_TRUE(SameNodeName("a", "A"));
+    EXPECT_TRUE(SameNodeName("Z", "z"));
+    EXPECT_TRUE(SameNodeName("z", "Z"));
+    EXPECT_TRUE(SameNodeName("PLANTZ", "plantz"));
+    EXPECT_FALSE(SameNodeName("@", "`"));
+    EXPECT_FALSE(SameNodeName("`", "@"));
+    EXPECT_FALSE(SameNodeName("[", "{"));
+    EXPECT_FALSE(SameNodeName("{", "["));
+    EXPECT_FALSE(SameNodeName("A", "@"));
+    EXPECT_FALSE(SameNodeName("Z", "["));
+    EXPECT_FALSE(SameNodeName("a", "`"));
+    EXPECT_FALSE(SameNodeName("z", "{"));
+}
+
 TEST(NodeNames, ANameTooLongForTheComputerNameBufferIsRemote) {
     char computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD size = sizeof computer;

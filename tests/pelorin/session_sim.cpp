@@ -1,6 +1,6 @@
 #include "session_sim.h"
 
-#include <cstdio>
+#include "world_file.h"
 
 #include "fw/resources.h"
 
@@ -28,58 +28,7 @@ private:
 const ::testing::Environment* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new SessionEnvironment);
 
-std::wstring BinDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring bin = path;
-    return bin.erase(bin.find_last_of(L"\\/") + 1);
-}
-
-// Runs the simulator's registration tool and waits for it; true when it succeeded.
-bool RunRegister(const std::wstring& arguments) {
-    std::wstring command = L"\"" + BinDirectory() + L"opcsim-register.exe\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &startup, &process))
-        return false;
-    WaitForSingleObject(process.hProcess, 30000);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code == 0;
-}
-
 } // namespace
-
-// A world file of this test program, registered with the simulator's tool for as long as the
-// object lives (several worlds may be registered at once, so parallel tests do not collide).
-class SimulatedWorld {
-public:
-    explicit SimulatedWorld(const std::string& json) {
-        static int serial = 0;
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        file_ = std::wstring(temp) + L"session-world-" + std::to_wstring(GetCurrentProcessId()) +
-                L"-" + std::to_wstring(++serial) + L".json";
-        FILE* out = _wfopen(file_.c_str(), L"wb");
-        const bool written = out && std::fwrite(json.data(), 1, json.size(), out) == json.size();
-        if (out)
-            std::fclose(out);
-        ready_ = written && RunRegister(L"servers \"" + file_ + L"\"");
-    }
-    ~SimulatedWorld() {
-        RunRegister(L"servers \"" + file_ + L"\" /unregister");
-        DeleteFileW(file_.c_str());
-    }
-    bool Ready() const { return ready_; }
-
-private:
-    bool ready_ = false;
-    std::wstring file_;
-};
 
 std::wstring FromAnsi(const std::string& text) {
     const int n =
@@ -152,8 +101,15 @@ void SessionTest::Serve(const std::string& extra, const std::string& activation,
         "\", \"space\": [{\"item\": \"Heartbeat\", \"type\": \"I4\"}]" +
         (extra.empty() ? "" : ", " + extra) + "}]}");
     ASSERT_TRUE(world_->Ready()) << "opcsim-register could not register the world";
+    clsid_ = clsid;
+    node_ = node;
+    NewSession();
+}
+
+void SessionTest::NewSession() {
+    session_.reset();
     session_ = std::make_unique<pelorin::OpcSession>(Formats());
-    session_->SetServer(node, "Session.Test", clsid);
+    session_->SetServer(node_, "Session.Test", clsid_);
     session_->SetReporter([this](const std::string& text) { messages_.push_back(text); });
 }
 

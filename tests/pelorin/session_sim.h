@@ -36,6 +36,8 @@ protected:
     void Serve(const std::string& extra = "", const std::string& activation = "inproc",
                const std::string& node = "");
     void Connect();
+    // A new session for the same server (the previous one goes first).
+    void NewSession();
     // Destroys the session and expects the server to hold nothing of ours afterwards.
     void CloseAndExpectNothingOutstanding();
 
@@ -43,4 +45,6 @@ protected:
     std::unique_ptr<pelorin::OpcSession> session_;
     Microsoft::WRL::ComPtr<IOpcSimStats> stats_;
     std::vector<std::string> messages_;
+    CLSID clsid_ = {};
+    std::string node_;
 };

@@ -1,6 +1,7 @@
 // opcbrowser.dll: the OPC server browser (OpcEnum's IOPCServerList) as an in-process server
 // under the published class id. regsvr32 registers it; "regsvr32 /u" (or
 // "opcsim-register browser off") removes it, for test sets that run without a browser.
+#include "browser_behaviour.h"
 #include "registration.h"
 #include "server_list.h"
 
@@ -63,6 +64,13 @@ public:
         *object = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
+        try {
+            const HRESULT forced = opcbrowser::CurrentBehaviour().createResult;
+            if (FAILED(forced))
+                return forced;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
         return opcbrowser::CreateServerList(riid, object);
     }
     STDMETHODIMP LockServer(BOOL lock) override {

@@ -1,5 +1,6 @@
 #include "server_list.h"
 
+#include "browser_behaviour.h"
 #include "registration.h"
 #include "single_interface.h"
 
@@ -50,15 +51,17 @@ std::set<std::wstring> CategoryKeys(HKEY classKey, const wchar_t* which) {
 
 class EnumGuid final : public opcsim::SingleInterface<IEnumGUID, IID_IEnumGUID> {
 public:
-    explicit EnumGuid(std::vector<GUID> guids) : guids_(std::move(guids)) {
+    // limit: at most that many per Next (0: no limit).
+    EnumGuid(std::vector<GUID> guids, ULONG limit) : guids_(std::move(guids)), limit_(limit) {
         InterlockedIncrement(&g_objects);
     }
 
     STDMETHODIMP Next(ULONG count, GUID* out, ULONG* fetched) override {
         if (!out || (count > 1 && !fetched))
             return E_POINTER;
+        const ULONG most = limit_ && limit_ < count ? limit_ : count;
         ULONG given = 0;
-        while (given < count && position_ < guids_.size())
+        while (given < most && position_ < guids_.size())
             out[given++] = guids_[position_++];
         if (fetched)
             *fetched = given;
@@ -76,7 +79,7 @@ public:
     STDMETHODIMP Clone(IEnumGUID** copy) override {
         if (!copy)
             return E_POINTER;
-        auto* clone = new (std::nothrow) EnumGuid(guids_);
+        auto* clone = new (std::nothrow) EnumGuid(guids_, limit_);
         if (!clone) {
             *copy = nullptr;
             return E_OUTOFMEMORY;
@@ -89,6 +92,7 @@ private:
     ~EnumGuid() { InterlockedDecrement(&g_objects); }
 
     std::vector<GUID> guids_;
+    const ULONG limit_;
     size_t position_ = 0;
 };
 
@@ -106,13 +110,13 @@ public:
         if (!classes)
             return E_POINTER;
         *classes = nullptr;
-        const HRESULT forced = opcsim::RegisteredBrowserEnumResult();
-        if (FAILED(forced))
-            return forced;
         if ((implementedCount && implementedCount != ULONG(-1) && !implemented) ||
             (requiredCount && requiredCount != ULONG(-1) && !required))
             return E_INVALIDARG;
         try {
+            const BrowserBehaviour behaviour = CurrentBehaviour();
+            if (FAILED(behaviour.enumResult))
+                return behaviour.enumResult;
             std::set<std::wstring> wanted, allowed;
             for (ULONG i = 0; implementedCount != ULONG(-1) && i < implementedCount; ++i)
                 wanted.insert(GuidText(implemented[i]));
@@ -148,7 +152,7 @@ public:
                     found.push_back(clsid);
             }
             RegCloseKey(root);
-            auto* enumerator = new EnumGuid(std::move(found));
+            auto* enumerator = new EnumGuid(std::move(found), behaviour.nextLimit);
             return enumerator->QueryInterface(IID_IEnumGUID, reinterpret_cast<void**>(classes));
         } catch (...) {
             return E_OUTOFMEMORY;
@@ -161,6 +165,15 @@ public:
         *progId = nullptr;
         *userType = nullptr;
         try {
+            const BrowserBehaviour behaviour = CurrentBehaviour();
+            const HRESULT forced = behaviour.DetailsResult(clsid);
+            if (FAILED(forced)) {
+                if (behaviour.stringsOnFailure) { // careless: the caller must free them anyway
+                    *progId = TaskString(L"Careless.ProgId");
+                    *userType = TaskString(L"Careless user type");
+                }
+                return forced;
+            }
             const std::wstring key = L"CLSID\\" + GuidText(clsid);
             wchar_t name[512] = {};
             DWORD size = sizeof name - sizeof(wchar_t);

@@ -58,6 +58,20 @@ NodeIndex AddressSpace::AddItem(NodeIndex parent, const std::wstring& name,
     return index;
 }
 
+void AddressSpace::SetResults(NodeIndex index, const std::map<std::wstring, HRESULT>& results) {
+    nodes_[index].results = std::make_unique<std::map<std::wstring, HRESULT>>(results);
+}
+
+bool Node::Forces(const wchar_t* method, HRESULT& result) const {
+    if (!results)
+        return false;
+    auto found = results->find(method);
+    if (found == results->end())
+        return false;
+    result = found->second;
+    return true;
+}
+
 NodeIndex AddressSpace::FindEnterable(NodeIndex parent, const std::wstring& name) const {
     const auto& map = nodes_[parent].enterable;
     if (!map)

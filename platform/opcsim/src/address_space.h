@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -30,6 +31,12 @@ struct Node {
     std::unique_ptr<std::unordered_map<std::wstring, NodeIndex>> enterable;
     // Leaves by browse name, for GetItemID.
     std::unique_ptr<std::unordered_map<std::wstring, NodeIndex>> leafByName;
+    // Results this one node forces ("ChangeBrowsePosition" into it, "BrowseOPCItemIDs[:type]"
+    // at it, "GetItemID" of it); most nodes have none.
+    std::unique_ptr<std::map<std::wstring, HRESULT>> results;
+
+    // Whether the node forces a result for the method, and which.
+    bool Forces(const wchar_t* method, HRESULT& result) const;
 };
 
 class AddressSpace {
@@ -48,6 +55,7 @@ public:
                       VARTYPE type, DWORD rights);
 
     void SetSeparator(const std::wstring& separator) { separator_ = separator; }
+    void SetResults(NodeIndex index, const std::map<std::wstring, HRESULT>& results);
 
     NodeIndex FindEnterable(NodeIndex parent, const std::wstring& name) const;
     NodeIndex FindLeaf(NodeIndex parent, const std::wstring& name) const;

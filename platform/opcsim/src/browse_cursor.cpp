@@ -29,8 +29,11 @@ HRESULT BrowseCursor::Move(int direction, const std::wstring& target) {
             return E_INVALIDARG;
         const NodeIndex child = virtualDepth_ > 0 ? kNoNode : space_->FindEnterable(node_, target);
         if (child != kNoNode) {
+            HRESULT forced = S_OK;
+            if (space_->At(child).Forces(L"ChangeBrowsePosition", forced) && FAILED(forced))
+                return forced;
             node_ = child;
-            return S_OK;
+            return forced;
         }
         if (config_.faults.bottomless) {
             ++virtualDepth_;
@@ -66,6 +69,13 @@ HRESULT BrowseCursor::List(int type, const std::wstring& filter, VARTYPE dataTyp
                            std::vector<std::wstring>& names) const {
     names.clear();
     const Node& here = space_->At(node_);
+    static const wchar_t* const kTyped[] = {nullptr, L"BrowseOPCItemIDs:branches",
+                                            L"BrowseOPCItemIDs:leaves", L"BrowseOPCItemIDs:flat"};
+    HRESULT forced = S_OK;
+    const bool forces = (type >= 1 && type <= 3 && here.Forces(kTyped[type], forced)) ||
+                        here.Forces(L"BrowseOPCItemIDs", forced);
+    if (forces && FAILED(forced))
+        return forced;
     switch (type) {
     case 1: // branches
         if (config_.flat)
@@ -87,6 +97,8 @@ HRESULT BrowseCursor::List(int type, const std::wstring& filter, VARTYPE dataTyp
     default:
         return E_INVALIDARG;
     }
+    if (forces)
+        return forced; // a success code: the names are listed all the same
     return names.empty() ? S_FALSE : S_OK;
 }
 
@@ -124,8 +136,11 @@ HRESULT BrowseCursor::ItemId(const std::wstring& name, std::wstring& itemId) con
     if (found == kNoNode)
         found = space_->FindEnterable(node_, name);
     if (found != kNoNode) {
+        HRESULT forced = S_OK;
+        if (space_->At(found).Forces(L"GetItemID", forced) && FAILED(forced))
+            return forced;
         itemId = space_->At(found).itemId;
-        return S_OK;
+        return forced;
     }
     // Names from a flat listing are ids already.
     if (space_->FindItemById(name) != kNoNode) {

@@ -53,6 +53,36 @@ HRESULT Hresult(const json& value, const std::string& what) {
     return result;
 }
 
+DWORD Count(const json& value, const std::string& what) {
+    if (!value.is_number_unsigned() || value.get<unsigned long long>() > 0xFFFFFFFFull)
+        Fail(what + " must be a count");
+    return value.get<DWORD>();
+}
+
+DWORD CountOr(const json& object, const char* key, DWORD fallback) {
+    auto found = object.find(key);
+    return found == object.end() ? fallback : Count(*found, key);
+}
+
+// A number written as an integer or as "0x..." text.
+DWORD Number(const json& value, const std::string& what) {
+    if (value.is_string()) {
+        HRESULT code;
+        if (value.get<std::string>().rfind("0x", 0) == 0 &&
+            ParseHresult(value.get<std::string>(), code))
+            return static_cast<DWORD>(code);
+        Fail(what + ": " + value.dump() + " is no number");
+    }
+    return Count(value, what);
+}
+
+const json& ObjectAt(const json& object, const char* key) {
+    const json& found = object.at(key);
+    if (!found.is_object())
+        Fail(std::string(key) + " must be an object");
+    return found;
+}
+
 std::set<std::wstring> TextSet(const json& object, const char* key) {
     std::set<std::wstring> out;
     auto found = object.find(key);
@@ -114,12 +144,28 @@ void AddEntry(AddressSpace& space, NodeIndex parent, const json& entry, long cou
     const VARTYPE type = branch ? VARTYPE(VT_EMPTY) : TypeOf(entry);
     const DWORD rights = branch ? 0 : RightsOf(entry);
     auto children = entry.find("children");
+    std::map<std::wstring, HRESULT> results;
+    if (entry.contains("results")) {
+        static const std::set<std::wstring> kMethods = {
+            L"ChangeBrowsePosition",    L"BrowseOPCItemIDs",      L"BrowseOPCItemIDs:branches",
+            L"BrowseOPCItemIDs:leaves", L"BrowseOPCItemIDs:flat", L"GetItemID"};
+        const json& forced = ObjectAt(entry, "results");
+        for (auto it = forced.begin(); it != forced.end(); ++it) {
+            if (!kMethods.count(Widen(it.key())))
+                Fail("an entry's results know ChangeBrowsePosition, BrowseOPCItemIDs[:branches|"
+                     ":leaves|:flat] and GetItemID, not " +
+                     it.key());
+            results[Widen(it.key())] = Hresult(it.value(), it.key());
+        }
+    }
     const bool numbered = count > 0;
     for (long n = numbered ? 1 : 0; n <= (numbered ? count : 0); ++n) {
         const std::wstring thisName = numbered ? Expand(name, n) : name;
         const std::wstring thisId = numbered && !id.empty() ? Expand(id, n) : id;
         const NodeIndex added = branch ? space.AddBranch(parent, thisName, thisId)
                                        : space.AddItem(parent, thisName, thisId, type, rights);
+        if (!results.empty())
+            space.SetResults(added, results);
         if (children != entry.end())
             AddEntries(space, added, *children, depth + 1);
     }
@@ -142,6 +188,29 @@ void AddEntries(AddressSpace& space, NodeIndex parent, const json& entries, int 
             Fail("repeat must be a count");
         if (repeat->get<long>() > 0)
             AddEntry(space, parent, entry, repeat->get<long>(), depth);
+    }
+}
+
+void ParseNotify(const json& object, const AddressSpace& space, NotifyConfig& notify) {
+    notify.enabled = BoolOr(object, "enabled", true);
+    notify.keepAlive = BoolOr(object, "keepAlive", true);
+    notify.every = CountOr(object, "every", 1);
+    if (notify.every == 0)
+        Fail("notify: every counts ticks from 1");
+    notify.ticks = CountOr(object, "ticks", 0);
+    if (object.contains("handleBase"))
+        notify.handleBase = Number(object["handleBase"], "handleBase");
+    if (!object.contains("items"))
+        return;
+    if (!object["items"].is_array())
+        Fail("notify: items must be a list of item ids");
+    for (const json& id : object["items"]) {
+        const std::wstring itemId = Text(id, "notify items");
+        const NodeIndex item = space.FindItemById(itemId);
+        if (item == kNoNode)
+            Fail("notify: no item with the id " + id.dump());
+        notify.itemIds.push_back(itemId);
+        notify.itemTypes.push_back(space.At(item).type);
     }
 }
 
@@ -211,6 +280,26 @@ std::shared_ptr<ServerConfig> ParseServer(const json& object, const json& spaces
             server->errorTexts[Hresult(json(it.key()), "errors")] = Text(it.value(), "errors");
     }
 
+    if (object.contains("locales")) {
+        if (!object["locales"].is_array())
+            Fail("locales must be a list of locale ids");
+        server->locales.clear();
+        for (const json& locale : object["locales"])
+            server->locales.push_back(Number(locale, "locales"));
+    }
+    if (object.contains("rates")) {
+        if (!object["rates"].is_array() || object["rates"].empty())
+            Fail("rates must be a list of update rates in milliseconds");
+        for (const json& rate : object["rates"]) {
+            const DWORD ms = Count(rate, "rates");
+            if (ms == 0)
+                Fail("an update rate must be at least 1 ms");
+            server->rates.push_back(ms);
+        }
+    }
+    if (object.contains("notify"))
+        ParseNotify(ObjectAt(object, "notify"), *space, server->notify);
+
     auto faultsAt = object.find("faults");
     if (faultsAt != object.end()) {
         const json& faults = *faultsAt;
@@ -239,18 +328,71 @@ std::shared_ptr<ServerConfig> ParseServer(const json& object, const json& spaces
         f.hugeNames = BoolOr(faults, "hugeNames", false);
         f.bottomless = BoolOr(faults, "bottomless", false);
         if (faults.contains("shutdown")) {
-            const json& shutdown = faults["shutdown"];
-            if (!shutdown.is_object() || !shutdown.contains("afterMs") ||
-                !shutdown["afterMs"].is_number_unsigned())
+            const json& shutdown = ObjectAt(faults, "shutdown");
+            if (!shutdown.contains("afterMs"))
                 Fail("shutdown needs afterMs");
-            f.shutdownAfterMs = shutdown["afterMs"].get<DWORD>();
+            f.shutdownAfterMs = Count(shutdown["afterMs"], "afterMs");
             f.shutdownReason = TextOr(shutdown, "reason", f.shutdownReason);
+            f.shutdownDisconnect = BoolOr(shutdown, "disconnect", false);
+            f.shutdownGraceMs = CountOr(shutdown, "graceMs", 0);
+        }
+        if (faults.contains("delays")) {
+            const json& delays = ObjectAt(faults, "delays");
+            for (auto it = delays.begin(); it != delays.end(); ++it)
+                f.delays[Widen(it.key())] = Count(it.value(), "delays");
+        }
+        if (faults.contains("die")) {
+            if (server->activation != Activation::LocalServer)
+                Fail("only a local server can die: its process ends");
+            const json& die = ObjectAt(faults, "die");
+            f.dieAt = TextOr(die, "at", L"");
+            f.dieCall = CountOr(die, "call", 1);
+            f.dieAfterMs = CountOr(die, "afterMs", 0);
+            if (f.dieAt.empty() == (f.dieAfterMs == 0) || f.dieCall == 0)
+                Fail("die needs either \"at\" (a method, with \"call\" from 1) or \"afterMs\"");
+        }
+        if (faults.contains("keepSinks")) {
+            const json& keep = ObjectAt(faults, "keepSinks");
+            f.keepSinkCallAfterMs = CountOr(keep, "callAfterMs", 0);
+            if (f.keepSinkCallAfterMs == 0)
+                Fail("keepSinks needs callAfterMs");
         }
     }
     return server;
 }
 
 } // namespace
+
+DWORD Faults::DelayOf(const std::wstring& method) const {
+    auto found = delays.find(method);
+    if (found == delays.end())
+        found = delays.find(L"*");
+    return found == delays.end() ? 0 : found->second;
+}
+
+DWORD ServerConfig::ReviseRate(DWORD requested) const {
+    // The fastest rate the simulator offers by default is 100 ms.
+    if (rates.empty())
+        return requested < 100 ? 100 : requested;
+    // The closest rate it has; between two, the slower one.
+    DWORD best = rates.front();
+    for (DWORD rate : rates) {
+        const DWORD distance = rate > requested ? rate - requested : requested - rate;
+        const DWORD bestDistance = best > requested ? best - requested : requested - best;
+        if (distance < bestDistance || (distance == bestDistance && rate > best))
+            best = rate;
+    }
+    return best;
+}
+
+bool ServerConfig::AcceptsLocale(LCID lcid) const {
+    if (lcid == LOCALE_SYSTEM_DEFAULT || lcid == LOCALE_USER_DEFAULT || lcid == LOCALE_NEUTRAL)
+        return true;
+    for (LCID offered : locales)
+        if (offered == lcid)
+            return true;
+    return false;
+}
 
 HRESULT Faults::Forced(const std::wstring& method) const {
     auto found = results.find(method);
@@ -333,6 +475,13 @@ bool ParseHresult(const std::string& text, HRESULT& result) {
         {"CONNECT_E_ADVISELIMIT", CONNECT_E_ADVISELIMIT},
         {"CONNECT_E_NOCONNECTION", CONNECT_E_NOCONNECTION},
         {"DV_E_FORMATETC", DV_E_FORMATETC},
+        {"DV_E_TYMED", DV_E_TYMED},
+        {"DV_E_DVASPECT", DV_E_DVASPECT},
+        {"DV_E_LINDEX", DV_E_LINDEX},
+        {"OLE_E_NOCONNECTION", OLE_E_NOCONNECTION},
+        {"RPC_E_DISCONNECTED", RPC_E_DISCONNECTED},
+        {"RPC_E_SERVERFAULT", RPC_E_SERVERFAULT},
+        {"RPC_S_SERVER_UNAVAILABLE", HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)},
         {"OLE_E_ADVISENOTSUPPORTED", OLE_E_ADVISENOTSUPPORTED},
         {"OPC_E_INVALIDHANDLE", OPC_E_INVALIDHANDLE},
         {"OPC_E_BADTYPE", OPC_E_BADTYPE},

@@ -29,15 +29,44 @@ struct Faults {
     bool nullNames = false;  // Next hands out NULL for every second name
     bool hugeNames = false;  // Next hands out names of 65536 characters
     bool bottomless = false; // every move down succeeds
-    // A shutdown request sent by the server itself after a client subscribed to it.
+    // A shutdown request sent by the server itself after a client subscribed to it; then,
+    // when told, the server lets its clients' sinks go, disconnects its objects from their
+    // clients (CoDisconnectObject) and, as a local server, its process ends.
     DWORD shutdownAfterMs = 0;
     std::wstring shutdownReason = L"The simulated server is shutting down.";
+    bool shutdownDisconnect = false;
+    DWORD shutdownGraceMs = 0; // between the request and the disconnection
+    // Calls answered late: milliseconds by counted method name ("IOPCServer::AddGroup"), "*"
+    // for every method without a delay of its own.
+    std::map<std::wstring, DWORD> delays;
+    // A local server process that ends abruptly: at the dieCall-th call of dieAt (before it is
+    // answered), or dieAfterMs after its first server object was created.
+    std::wstring dieAt;
+    unsigned dieCall = 1;
+    DWORD dieAfterMs = 0;
+    // A sink whose withdrawal fails (a forced failure of Unadvise or DUnadvise) is kept, called
+    // once this long afterwards and then released; 0 keeps it until its group or server goes.
+    DWORD keepSinkCallAfterMs = 0;
 
     bool Lacks(const wchar_t* name) const { return missing.count(name) != 0; }
     bool NullOut(const wchar_t* method) const { return nullOut.count(method) != 0; }
     // The forced result of a method, or S_OK when none is set.
     HRESULT Forced(const std::wstring& method) const;
     bool HasForced(const std::wstring& method) const { return results.count(method) != 0; }
+    DWORD DelayOf(const std::wstring& method) const;
+};
+
+// Notifications an active group sends on its own at its update rate, as a plant's server does.
+// The client adds no items, so they carry items it never asked for (handles it never gave out)
+// or nothing at all.
+struct NotifyConfig {
+    bool enabled = false;
+    bool keepAlive = true;             // a tick without changed items still calls, with none
+    std::vector<std::wstring> itemIds; // items whose values change
+    std::vector<VARTYPE> itemTypes;    // their canonical types
+    unsigned every = 1;                // the items change on every n-th tick
+    DWORD handleBase = 0xF0E00001;     // client handle of the first item; the others count up
+    unsigned ticks = 0;                // the group falls silent after this many; 0: never
 };
 
 enum class Activation { InProcess, LocalServer };
@@ -59,7 +88,14 @@ struct ServerConfig {
     std::wstring separator = L".";
     std::shared_ptr<const AddressSpace> space;
     std::map<HRESULT, std::wstring> errorTexts;
+    std::vector<LCID> locales = {0x0409, 0x0804}; // besides the system's and user's default
+    std::vector<DWORD> rates; // update rates it offers; empty: any from 100 ms on
+    NotifyConfig notify;
     Faults faults;
+
+    // The update rate a group gets when it asks for `requested`.
+    DWORD ReviseRate(DWORD requested) const;
+    bool AcceptsLocale(LCID lcid) const;
 
     // Servers whose objects are not bound to the creating apartment call their clients back
     // from threads of their own, through marshaled sink references.

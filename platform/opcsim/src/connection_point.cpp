@@ -8,20 +8,19 @@ ConnectionPoint* ConnectionPoint::Create(std::shared_ptr<Stats> stats,
                                          std::shared_ptr<const ServerConfig> config,
                                          IConnectionPointContainer* container, REFIID iid,
                                          const std::wstring& interfaceName,
-                                         std::shared_ptr<SinkList> sinks,
-                                         std::function<void(DWORD)> onAdvise) {
+                                         std::shared_ptr<SinkList> sinks, ConnectionHooks hooks) {
     return new ConnectionPoint(std::move(stats), std::move(config), container, iid, interfaceName,
-                               std::move(sinks), std::move(onAdvise));
+                               std::move(sinks), std::move(hooks));
 }
 
 ConnectionPoint::ConnectionPoint(std::shared_ptr<Stats> stats,
                                  std::shared_ptr<const ServerConfig> config,
                                  IConnectionPointContainer* container, REFIID iid,
                                  const std::wstring& interfaceName, std::shared_ptr<SinkList> sinks,
-                                 std::function<void(DWORD)> onAdvise)
-    : Tracked(std::move(stats), L"ConnectionPoint " + interfaceName), config_(std::move(config)),
+                                 ConnectionHooks hooks)
+    : Tracked(std::move(stats), std::move(config), L"ConnectionPoint " + interfaceName),
       container_(container), iid_(iid), interfaceName_(interfaceName), sinks_(std::move(sinks)),
-      onAdvise_(std::move(onAdvise)) {
+      hooks_(std::move(hooks)) {
     container_->AddRef();
 }
 
@@ -42,7 +41,7 @@ STDMETHODIMP ConnectionPoint::QueryInterface(REFIID riid, void** object) {
 }
 
 STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* iid) {
-    stats_->Count(L"IConnectionPoint::GetConnectionInterface");
+    Enter(L"IConnectionPoint::GetConnectionInterface");
     if (!iid)
         return E_POINTER;
     *iid = iid_;
@@ -50,7 +49,7 @@ STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* iid) {
 }
 
 STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** container) {
-    stats_->Count(L"IConnectionPoint::GetConnectionPointContainer");
+    Enter(L"IConnectionPoint::GetConnectionPointContainer");
     if (!container)
         return E_POINTER;
     *container = container_;
@@ -59,7 +58,7 @@ STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContai
 }
 
 STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
-    stats_->Count(L"IConnectionPoint::Advise");
+    Enter(L"IConnectionPoint::Advise");
     return Guarded([&]() -> HRESULT {
         if (!cookie)
             return E_POINTER;
@@ -70,27 +69,37 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
             return forced;
         if (!sink)
             return E_POINTER;
+        if (hooks_.admit) {
+            const HRESULT admitted = hooks_.admit();
+            if (FAILED(admitted))
+                return admitted;
+        }
         HRESULT hr = sinks_->Add(sink, 0, cookie);
         if (FAILED(hr))
             return hr;
-        if (onAdvise_)
-            onAdvise_(*cookie);
+        if (hooks_.onAdvise)
+            hooks_.onAdvise(*cookie);
         return forced;
     });
 }
 
 STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie) {
-    stats_->Count(L"IConnectionPoint::Unadvise");
+    Enter(L"IConnectionPoint::Unadvise");
     return Guarded([&]() -> HRESULT {
         const HRESULT forced = config_->faults.Forced(L"Unadvise:" + interfaceName_);
-        if (FAILED(forced))
+        if (FAILED(forced)) {
+            // Refused: the server keeps the sink. Told to, it calls it once more later on.
+            if (config_->faults.keepSinkCallAfterMs && hooks_.lateCall)
+                sinks_->KeepAndCallLater(cookie, config_->faults.keepSinkCallAfterMs,
+                                         hooks_.lateCall);
             return forced;
+        }
         return sinks_->Remove(cookie);
     });
 }
 
 STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections) {
-    stats_->Count(L"IConnectionPoint::EnumConnections");
+    Enter(L"IConnectionPoint::EnumConnections");
     if (connections)
         *connections = nullptr;
     return E_NOTIMPL;

@@ -1,6 +1,7 @@
 // A connection point of a server (IOPCShutdown) or a group (IOPCDataCallback). Each
 // FindConnectionPoint hands out a new one that holds its container and shares the container's
-// sink list, so there is no reference cycle between them.
+// sink list, so there is no reference cycle between them. Its container says what else it
+// checks and does (ConnectionHooks).
 #pragma once
 
 #include "config.h"
@@ -15,13 +16,20 @@
 
 namespace opcsim {
 
+struct ConnectionHooks {
+    std::function<HRESULT()> admit;      // refuses a new sink with a failure code
+    std::function<void(DWORD)> onAdvise; // after a sink was taken, with its cookie
+    SinkList::Call lateCall;             // the call a kept sink gets (faults.keepSinks)
+};
+
 class ConnectionPoint final : public IConnectionPoint, private Tracked {
 public:
     // interfaceName names the sink interface in counters and forced results ("Advise:<name>").
-    static ConnectionPoint*
-    Create(std::shared_ptr<Stats> stats, std::shared_ptr<const ServerConfig> config,
-           IConnectionPointContainer* container, REFIID iid, const std::wstring& interfaceName,
-           std::shared_ptr<SinkList> sinks, std::function<void(DWORD)> onAdvise = nullptr);
+    static ConnectionPoint* Create(std::shared_ptr<Stats> stats,
+                                   std::shared_ptr<const ServerConfig> config,
+                                   IConnectionPointContainer* container, REFIID iid,
+                                   const std::wstring& interfaceName,
+                                   std::shared_ptr<SinkList> sinks, ConnectionHooks hooks = {});
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
@@ -38,15 +46,15 @@ private:
     ConnectionPoint(std::shared_ptr<Stats> stats, std::shared_ptr<const ServerConfig> config,
                     IConnectionPointContainer* container, REFIID iid,
                     const std::wstring& interfaceName, std::shared_ptr<SinkList> sinks,
-                    std::function<void(DWORD)> onAdvise);
+                    ConnectionHooks hooks);
     ~ConnectionPoint() override;
+    IUnknown* Identity() override { return static_cast<IConnectionPoint*>(this); }
 
-    std::shared_ptr<const ServerConfig> config_;
     IConnectionPointContainer* container_; // one reference
     const IID iid_;
     const std::wstring interfaceName_;
     std::shared_ptr<SinkList> sinks_;
-    std::function<void(DWORD)> onAdvise_;
+    ConnectionHooks hooks_;
 };
 
 } // namespace opcsim

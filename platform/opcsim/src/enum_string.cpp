@@ -11,8 +11,7 @@ EnumString* EnumString::Create(std::shared_ptr<Stats> stats,
 EnumString::EnumString(std::shared_ptr<Stats> stats,
                        std::shared_ptr<const std::vector<std::wstring>> names,
                        std::shared_ptr<const ServerConfig> config)
-    : Tracked(std::move(stats), L"EnumString"), names_(std::move(names)),
-      config_(std::move(config)) {}
+    : Tracked(std::move(stats), std::move(config), L"EnumString"), names_(std::move(names)) {}
 
 STDMETHODIMP EnumString::QueryInterface(REFIID riid, void** object) {
     if (!object)
@@ -27,7 +26,7 @@ STDMETHODIMP EnumString::QueryInterface(REFIID riid, void** object) {
 }
 
 STDMETHODIMP EnumString::Next(ULONG count, LPOLESTR* names, ULONG* fetched) {
-    stats_->Count(L"IEnumString::Next");
+    Enter(L"IEnumString::Next");
     return Guarded([&]() -> HRESULT {
         if (!names || (count > 1 && !fetched))
             return E_POINTER;
@@ -57,7 +56,7 @@ STDMETHODIMP EnumString::Next(ULONG count, LPOLESTR* names, ULONG* fetched) {
 }
 
 STDMETHODIMP EnumString::Skip(ULONG count) {
-    stats_->Count(L"IEnumString::Skip");
+    Enter(L"IEnumString::Skip");
     const size_t left = names_->size() - position_;
     if (count > left) {
         position_ = names_->size();
@@ -68,13 +67,13 @@ STDMETHODIMP EnumString::Skip(ULONG count) {
 }
 
 STDMETHODIMP EnumString::Reset() {
-    stats_->Count(L"IEnumString::Reset");
+    Enter(L"IEnumString::Reset");
     position_ = 0;
     return S_OK;
 }
 
 STDMETHODIMP EnumString::Clone(IEnumString** copy) {
-    stats_->Count(L"IEnumString::Clone");
+    Enter(L"IEnumString::Clone");
     if (!copy)
         return E_POINTER;
     return Guarded([&]() -> HRESULT {

@@ -33,8 +33,9 @@ private:
     EnumString(std::shared_ptr<Stats> stats, std::shared_ptr<const std::vector<std::wstring>> names,
                std::shared_ptr<const ServerConfig> config);
 
+    IUnknown* Identity() override { return static_cast<IEnumString*>(this); }
+
     std::shared_ptr<const std::vector<std::wstring>> names_;
-    std::shared_ptr<const ServerConfig> config_;
     size_t position_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "group.h"
 
 #include "connection_point.h"
+#include "notifier.h"
 #include "stream.h"
 
 #include <opcerror.h>
@@ -12,12 +13,6 @@
 namespace opcsim {
 namespace {
 
-FILETIME Now() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return now;
-}
-
 const wchar_t* FormatName(CLIPFORMAT format) {
     if (format == DataTimeFormat())
         return L"OPCSTMFORMATDATATIME";
@@ -26,6 +21,22 @@ const wchar_t* FormatName(CLIPFORMAT format) {
     if (format == DataFormat())
         return L"OPCSTMFORMATDATA";
     return nullptr;
+}
+
+// A stream subscription must ask for exactly what the DA 1.0 streams are: one of the registered
+// stream formats, the content, all of it, for no device, in global memory and nothing else.
+HRESULT CheckFormat(const FORMATETC& format) {
+    if (!FormatName(format.cfFormat))
+        return DV_E_FORMATETC;
+    if (format.ptd)
+        return DV_E_DVTARGETDEVICE;
+    if (format.dwAspect != DVASPECT_CONTENT)
+        return DV_E_DVASPECT;
+    if (format.lindex != -1)
+        return DV_E_LINDEX;
+    if (format.tymed != TYMED_HGLOBAL)
+        return DV_E_TYMED;
+    return S_OK;
 }
 
 } // namespace
@@ -37,18 +48,18 @@ Group* Group::Create(std::shared_ptr<Stats> stats, std::shared_ptr<const ServerC
 
 Group::Group(std::shared_ptr<Stats> stats, std::shared_ptr<const ServerConfig> config,
              const GroupState& state)
-    : Tracked(stats, L"Group " + state.name), config_(std::move(config)),
-      serverHandle_(state.serverHandle), state_(state) {
-    callbacks_ = std::make_shared<SinkList>(IID_IOPCDataCallback, config_->OwnThreads(), stats_,
-                                            L"IOPCDataCallback");
-    streams_ =
-        std::make_shared<SinkList>(IID_IAdviseSink, config_->OwnThreads(), stats_, L"IAdviseSink");
+    : Tracked(stats, std::move(config), L"Group " + state.name), serverHandle_(state.serverHandle),
+      state_(state) {
+    subscriptions_ = std::make_shared<Subscriptions>(config_->OwnThreads(), stats_,
+                                                     state.clientHandle, state.active != FALSE);
+    notifier_ = StartNotifier(config_, subscriptions_, state.updateRate);
 }
 
 Group::~Group() {
+    if (notifier_)
+        notifier_->Stop();
     // A client that never withdrew its subscriptions: the group lets its sinks go with itself.
-    callbacks_->Clear();
-    streams_->Clear();
+    subscriptions_->Clear();
 }
 
 std::wstring Group::Name() const {
@@ -78,7 +89,7 @@ STDMETHODIMP Group::QueryInterface(REFIID riid, void** object) {
 STDMETHODIMP Group::GetState(DWORD* updateRate, BOOL* active, LPWSTR* name, LONG* timeBias,
                              FLOAT* deadband, DWORD* lcid, OPCHANDLE* clientGroup,
                              OPCHANDLE* serverGroup) {
-    stats_->Count(L"IOPCGroupStateMgt::GetState");
+    Enter(L"IOPCGroupStateMgt::GetState");
     return Guarded([&]() -> HRESULT {
         if (!updateRate || !active || !name || !timeBias || !deadband || !lcid || !clientGroup ||
             !serverGroup)
@@ -98,30 +109,40 @@ STDMETHODIMP Group::GetState(DWORD* updateRate, BOOL* active, LPWSTR* name, LONG
 
 STDMETHODIMP Group::SetState(DWORD* requestedRate, DWORD* revisedRate, BOOL* active, LONG* timeBias,
                              FLOAT* deadband, DWORD* lcid, OPCHANDLE* clientGroup) {
-    stats_->Count(L"IOPCGroupStateMgt::SetState");
+    Enter(L"IOPCGroupStateMgt::SetState");
     if (!revisedRate)
         return E_POINTER;
     std::lock_guard<std::mutex> lock(mutex_);
     if (deadband && (*deadband < 0.0f || *deadband > 100.0f))
         return E_INVALIDARG;
-    if (requestedRate)
-        state_.updateRate = *requestedRate;
-    if (active)
+    HRESULT result = S_OK;
+    if (requestedRate) {
+        state_.updateRate = config_->ReviseRate(*requestedRate);
+        if (state_.updateRate != *requestedRate)
+            result = OPC_S_UNSUPPORTEDRATE;
+        if (notifier_)
+            notifier_->SetPeriod(state_.updateRate);
+    }
+    if (active) {
         state_.active = *active;
+        subscriptions_->SetActive(*active != FALSE);
+    }
     if (timeBias)
         state_.timeBias = *timeBias;
     if (deadband)
         state_.deadband = *deadband;
     if (lcid)
         state_.lcid = *lcid;
-    if (clientGroup)
+    if (clientGroup) {
         state_.clientHandle = *clientGroup;
+        subscriptions_->SetClientGroup(*clientGroup);
+    }
     *revisedRate = state_.updateRate;
-    return S_OK;
+    return result;
 }
 
 STDMETHODIMP Group::SetName(LPCWSTR name) {
-    stats_->Count(L"IOPCGroupStateMgt::SetName");
+    Enter(L"IOPCGroupStateMgt::SetName");
     return Guarded([&]() -> HRESULT {
         if (!name || !*name)
             return E_INVALIDARG;
@@ -132,7 +153,7 @@ STDMETHODIMP Group::SetName(LPCWSTR name) {
 }
 
 STDMETHODIMP Group::CloneGroup(LPCWSTR, REFIID, LPUNKNOWN* group) {
-    stats_->Count(L"IOPCGroupStateMgt::CloneGroup");
+    Enter(L"IOPCGroupStateMgt::CloneGroup");
     if (group)
         *group = nullptr;
     return E_NOTIMPL;
@@ -141,14 +162,14 @@ STDMETHODIMP Group::CloneGroup(LPCWSTR, REFIID, LPUNKNOWN* group) {
 // ---------------------------------------------------------------- IConnectionPointContainer
 
 STDMETHODIMP Group::EnumConnectionPoints(IEnumConnectionPoints** points) {
-    stats_->Count(L"IConnectionPointContainer::EnumConnectionPoints");
+    Enter(L"IConnectionPointContainer::EnumConnectionPoints");
     if (points)
         *points = nullptr;
     return E_NOTIMPL;
 }
 
 STDMETHODIMP Group::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
-    stats_->Count(L"IConnectionPointContainer::FindConnectionPoint");
+    Enter(L"IConnectionPointContainer::FindConnectionPoint");
     return Guarded([&]() -> HRESULT {
         if (!point)
             return E_POINTER;
@@ -160,8 +181,16 @@ STDMETHODIMP Group::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
             return forced;
         if (config_->faults.NullOut(L"FindConnectionPoint"))
             return S_OK;
-        ConnectionPoint* created = ConnectionPoint::Create(
-            stats_, config_, this, IID_IOPCDataCallback, L"IOPCDataCallback", callbacks_);
+        // DA 1.0 and 2.0 notifications are not mixed on one group.
+        std::shared_ptr<Subscriptions> subscriptions = subscriptions_;
+        ConnectionHooks hooks;
+        hooks.admit = [subscriptions]() -> HRESULT {
+            return subscriptions->Streams()->Count() ? CONNECT_E_ADVISELIMIT : S_OK;
+        };
+        hooks.lateCall = subscriptions_->LateCallbackCall();
+        ConnectionPoint* created =
+            ConnectionPoint::Create(stats_, config_, this, IID_IOPCDataCallback,
+                                    L"IOPCDataCallback", subscriptions_->Callbacks(), hooks);
         created->QueryInterface(IID_IConnectionPoint, reinterpret_cast<void**>(point));
         return forced;
     });
@@ -170,43 +199,43 @@ STDMETHODIMP Group::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
 // ---------------------------------------------------------------- IDataObject
 
 STDMETHODIMP Group::GetData(FORMATETC*, STGMEDIUM*) {
-    stats_->Count(L"IDataObject::GetData");
+    Enter(L"IDataObject::GetData");
     return E_NOTIMPL;
 }
 
 STDMETHODIMP Group::GetDataHere(FORMATETC*, STGMEDIUM*) {
-    stats_->Count(L"IDataObject::GetDataHere");
+    Enter(L"IDataObject::GetDataHere");
     return E_NOTIMPL;
 }
 
 STDMETHODIMP Group::QueryGetData(FORMATETC* format) {
-    stats_->Count(L"IDataObject::QueryGetData");
+    Enter(L"IDataObject::QueryGetData");
     if (!format)
         return E_POINTER;
-    return FormatName(format->cfFormat) && (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+    return CheckFormat(*format);
 }
 
 STDMETHODIMP Group::GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) {
-    stats_->Count(L"IDataObject::GetCanonicalFormatEtc");
+    Enter(L"IDataObject::GetCanonicalFormatEtc");
     if (out)
         out->ptd = nullptr;
     return E_NOTIMPL;
 }
 
 STDMETHODIMP Group::SetData(FORMATETC*, STGMEDIUM*, BOOL) {
-    stats_->Count(L"IDataObject::SetData");
+    Enter(L"IDataObject::SetData");
     return E_NOTIMPL;
 }
 
 STDMETHODIMP Group::EnumFormatEtc(DWORD, IEnumFORMATETC** formats) {
-    stats_->Count(L"IDataObject::EnumFormatEtc");
+    Enter(L"IDataObject::EnumFormatEtc");
     if (formats)
         *formats = nullptr;
     return E_NOTIMPL;
 }
 
 STDMETHODIMP Group::DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink, DWORD* connection) {
-    stats_->Count(L"IDataObject::DAdvise");
+    Enter(L"IDataObject::DAdvise");
     return Guarded([&]() -> HRESULT {
         if (!connection)
             return E_POINTER;
@@ -219,121 +248,43 @@ STDMETHODIMP Group::DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink, D
             forced = config_->faults.Forced(std::wstring(L"DAdvise:") + name);
         if (FAILED(forced))
             return forced;
-        if (!name || !(format->tymed & TYMED_HGLOBAL))
-            return DV_E_FORMATETC;
-        HRESULT hr = streams_->Add(sink, format->cfFormat, connection);
+        const HRESULT checked = CheckFormat(*format);
+        if (FAILED(checked))
+            return checked;
+        // One subscription per format, and none beside an IOPCDataCallback connection.
+        if (subscriptions_->Callbacks()->Count() ||
+            subscriptions_->Streams()->HasFormat(format->cfFormat))
+            return CONNECT_E_ADVISELIMIT;
+        HRESULT hr = subscriptions_->Streams()->Add(sink, format->cfFormat, connection);
         if (FAILED(hr))
             return hr;
         if (flags & ADVF_PRIMEFIRST)
-            SendStream(format->cfFormat, *connection, 0, nullptr, nullptr, nullptr, nullptr);
+            subscriptions_->SendEmptyStream(format->cfFormat, *connection);
         return forced;
     });
 }
 
 STDMETHODIMP Group::DUnadvise(DWORD connection) {
-    stats_->Count(L"IDataObject::DUnadvise");
+    Enter(L"IDataObject::DUnadvise");
     return Guarded([&]() -> HRESULT {
         const HRESULT forced = config_->faults.Forced(L"DUnadvise");
-        if (FAILED(forced))
+        if (FAILED(forced)) {
+            // Refused: the server keeps the sink. Told to, it calls it once more later on.
+            if (config_->faults.keepSinkCallAfterMs)
+                subscriptions_->Streams()->KeepAndCallLater(connection,
+                                                            config_->faults.keepSinkCallAfterMs,
+                                                            subscriptions_->LateStreamCall());
             return forced;
-        return SUCCEEDED(streams_->Remove(connection)) ? S_OK : OLE_E_NOCONNECTION;
+        }
+        return SUCCEEDED(subscriptions_->Streams()->Remove(connection)) ? S_OK : OLE_E_NOCONNECTION;
     });
 }
 
 STDMETHODIMP Group::EnumDAdvise(IEnumSTATDATA** advises) {
-    stats_->Count(L"IDataObject::EnumDAdvise");
+    Enter(L"IDataObject::EnumDAdvise");
     if (advises)
         *advises = nullptr;
     return OLE_E_ADVISENOTSUPPORTED;
-}
-
-// ---------------------------------------------------------------- notifications
-
-void Group::SendStream(CLIPFORMAT format, DWORD onlyCookie, DWORD count, const OPCHANDLE* handles,
-                       const VARIANT* values, const WORD* qualities, const HRESULT* errors) {
-    OPCHANDLE clientGroup;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        clientGroup = state_.clientHandle;
-    }
-    std::vector<StreamItem> items(count);
-    const FILETIME now = Now();
-    for (DWORD i = 0; i < count; ++i) {
-        items[i].clientHandle = handles[i];
-        items[i].value = values ? &values[i] : nullptr;
-        items[i].quality = qualities ? qualities[i] : WORD(OPC_QUALITY_GOOD);
-        items[i].timestamp = now;
-        items[i].error = errors ? errors[i] : S_OK;
-    }
-    streams_->Deliver(
-        [&](IUnknown* sink, const SinkEntry& entry) {
-            if (entry.format != format)
-                return;
-            HGLOBAL memory = format == WriteCompleteFormat()
-                                 ? BuildWriteCompleteStream(clientGroup, 0, items)
-                                 : BuildDataTimeStream(clientGroup, 0, items);
-            if (!memory)
-                return;
-            FORMATETC fe = {format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-            STGMEDIUM medium = {};
-            medium.tymed = TYMED_HGLOBAL;
-            medium.hGlobal = memory;
-            stats_->Count(L"IAdviseSink::OnDataChange (sent)");
-            static_cast<IAdviseSink*>(sink)->OnDataChange(&fe, &medium);
-            GlobalFree(memory);
-        },
-        onlyCookie);
-}
-
-void Group::SendDataChange(DWORD count, const OPCHANDLE* handles, const VARIANT* values,
-                           const WORD* qualities, const HRESULT* errors) {
-    OPCHANDLE clientGroup;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        clientGroup = state_.clientHandle;
-    }
-    std::vector<WORD> quality(count, OPC_QUALITY_GOOD);
-    std::vector<HRESULT> error(count, S_OK);
-    std::vector<FILETIME> stamps(count, Now());
-    bool allGood = true, noErrors = true;
-    for (DWORD i = 0; i < count; ++i) {
-        if (qualities)
-            quality[i] = qualities[i];
-        if (errors)
-            error[i] = errors[i];
-        allGood = allGood && (quality[i] & 0xC0) == OPC_QUALITY_GOOD;
-        noErrors = noErrors && SUCCEEDED(error[i]);
-    }
-    callbacks_->Deliver([&](IUnknown* sink, const SinkEntry&) {
-        stats_->Count(L"IOPCDataCallback::OnDataChange (sent)");
-        static_cast<IOPCDataCallback*>(sink)->OnDataChange(
-            0, clientGroup, allGood ? S_OK : S_FALSE, noErrors ? S_OK : S_FALSE, count,
-            const_cast<OPCHANDLE*>(handles), const_cast<VARIANT*>(values), quality.data(),
-            stamps.data(), error.data());
-    });
-    SendStream(DataTimeFormat(), 0, count, handles, values, quality.data(), error.data());
-}
-
-void Group::SendWriteComplete(DWORD count, const OPCHANDLE* handles, const HRESULT* errors) {
-    OPCHANDLE clientGroup;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        clientGroup = state_.clientHandle;
-    }
-    std::vector<HRESULT> error(count, S_OK);
-    bool noErrors = true;
-    for (DWORD i = 0; i < count; ++i) {
-        if (errors)
-            error[i] = errors[i];
-        noErrors = noErrors && SUCCEEDED(error[i]);
-    }
-    callbacks_->Deliver([&](IUnknown* sink, const SinkEntry&) {
-        stats_->Count(L"IOPCDataCallback::OnWriteComplete (sent)");
-        static_cast<IOPCDataCallback*>(sink)->OnWriteComplete(
-            0, clientGroup, noErrors ? S_OK : S_FALSE, count, const_cast<OPCHANDLE*>(handles),
-            error.data());
-    });
-    SendStream(WriteCompleteFormat(), 0, count, handles, nullptr, nullptr, error.data());
 }
 
 } // namespace opcsim

@@ -1,10 +1,14 @@
 // An OPC group of a simulated server: IOPCGroupStateMgt, the IOPCDataCallback connection point
-// (OPC DA 2.0) and IDataObject with the DA 1.0 stream subscriptions. No items: the simulators
-// send only the notifications a test asks for (IOpcSimControl) and the ADVF_PRIMEFIRST one.
+// (OPC DA 2.0) and IDataObject with the DA 1.0 stream subscriptions. No items: it sends the
+// notifications a test asks for (IOpcSimControl), the ADVF_PRIMEFIRST one, and, when its world
+// makes it lively, its own at its update rate (notifier.h). Strict as real DA 2.0 servers are:
+// one IOPCDataCallback connection, the DA 1.0 and 2.0 mechanisms not mixed on one group, one
+// stream subscription per format, and the whole FORMATETC checked.
 #pragma once
 
 #include "config.h"
-#include "sink_list.h"
+#include "subscriptions.h"
+#include "ticker.h"
 #include "tracked.h"
 
 #include "opcda.h"
@@ -36,9 +40,10 @@ public:
     std::wstring Name() const;
     OPCHANDLE ServerHandle() const { return serverHandle_; }
     // Notifications a test asks for.
-    void SendDataChange(DWORD count, const OPCHANDLE* handles, const VARIANT* values,
-                        const WORD* qualities, const HRESULT* errors);
-    void SendWriteComplete(DWORD count, const OPCHANDLE* handles, const HRESULT* errors);
+    Subscriptions& Subscribers() { return *subscriptions_; }
+    std::shared_ptr<Subscriptions> SubscriptionsShared() const { return subscriptions_; }
+    // The server lets the clients' sinks go (before it disconnects them).
+    void DropSinks() { subscriptions_->Clear(); }
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
@@ -71,15 +76,13 @@ private:
     Group(std::shared_ptr<Stats> stats, std::shared_ptr<const ServerConfig> config,
           const GroupState& state);
     ~Group() override;
-    void SendStream(CLIPFORMAT format, DWORD onlyCookie, DWORD count, const OPCHANDLE* handles,
-                    const VARIANT* values, const WORD* qualities, const HRESULT* errors);
+    IUnknown* Identity() override { return static_cast<IOPCGroupStateMgt*>(this); }
 
-    std::shared_ptr<const ServerConfig> config_;
     const OPCHANDLE serverHandle_;
     mutable std::mutex mutex_;
     GroupState state_;
-    std::shared_ptr<SinkList> callbacks_; // IOPCDataCallback
-    std::shared_ptr<SinkList> streams_;   // IAdviseSink, with the format subscribed
+    std::shared_ptr<Subscriptions> subscriptions_;
+    std::shared_ptr<Ticker> notifier_; // null unless the world makes the server lively
 };
 
 } // namespace opcsim

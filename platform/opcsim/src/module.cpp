@@ -6,6 +6,7 @@ namespace opcsim {
 namespace {
 volatile LONG g_locks = 0;
 void (*volatile g_idle)() = nullptr;
+void (*volatile g_quit)() = nullptr;
 } // namespace
 
 void ModuleLock() {
@@ -23,6 +24,19 @@ long ModuleLockCount() {
 
 void SetModuleIdleCallback(void (*callback)()) {
     g_idle = callback;
+}
+
+void SetProcessQuitCallback(void (*callback)()) {
+    g_quit = callback;
+}
+
+bool OwnProcess() {
+    return g_quit != nullptr;
+}
+
+void QuitOwnProcess() {
+    if (void (*quit)() = g_quit)
+        quit();
 }
 
 } // namespace opcsim

@@ -10,4 +10,11 @@ long ModuleLockCount();
 // Called (on the thread that dropped the last lock) when the count returns to 0.
 void SetModuleIdleCallback(void (*callback)());
 
+// The local-server EXE is a process of our own: a server may end it. It sets how it is asked to
+// leave at once (from any thread); the DLL, a guest in its client's process, sets none.
+void SetProcessQuitCallback(void (*callback)());
+bool OwnProcess();
+// Asks our own process to leave now; nothing in a client's process.
+void QuitOwnProcess();
+
 } // namespace opcsim

@@ -4,6 +4,7 @@
 #include "enum_string.h"
 #include "group.h"
 #include "stats_object.h"
+#include "ticker.h"
 
 #include <opcerror.h>
 
@@ -19,52 +20,37 @@ namespace {
 std::mutex g_liveMutex;
 std::set<Server*> g_live;
 
-// Pending timed shutdown requests of apartment-bound servers, fired by the apartment's own
-// message loop.
-struct PendingShutdown {
-    std::weak_ptr<SinkList> sinks;
-    std::wstring reason;
-};
-std::mutex g_timerMutex;
-std::map<UINT_PTR, PendingShutdown> g_timers;
-
-void DeliverShutdown(SinkList& sinks, const std::wstring& reason, Stats* stats) {
+void DeliverShutdown(SinkList& sinks, const std::wstring& reason, Stats& stats) {
     sinks.Deliver([&](IUnknown* sink, const SinkEntry&) {
-        if (stats)
-            stats->Count(L"IOPCShutdown::ShutdownRequest (sent)");
+        stats.Count(L"IOPCShutdown::ShutdownRequest (sent)");
         static_cast<IOPCShutdown*>(sink)->ShutdownRequest(reason.c_str());
     });
 }
 
-void CALLBACK ShutdownTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    PendingShutdown pending;
+// A server that leaves: its clients' sinks go first (while the clients still answer), then every
+// object of it is cut off from its clients, whose next call through a proxy fails
+// (RPC_E_DISCONNECTED; under Wine RPC_S_UNKNOWN_IF); a local server's process then ends. Clients in
+// its own apartment call it directly and cannot be cut off.
+void DisconnectEverything(Server::Held& held, Stats& stats) {
+    std::vector<std::shared_ptr<Subscriptions>> groups;
+    std::shared_ptr<SinkList> shutdownSinks;
     {
-        std::lock_guard<std::mutex> lock(g_timerMutex);
-        auto found = g_timers.find(id);
-        if (found == g_timers.end())
-            return;
-        pending = found->second;
-        g_timers.erase(found);
+        std::lock_guard<std::mutex> lock(held.mutex);
+        shutdownSinks = held.shutdownSinks;
+        for (const auto& weak : held.groups)
+            if (auto group = weak.lock())
+                groups.push_back(group);
     }
-    if (auto sinks = pending.sinks.lock())
-        DeliverShutdown(*sinks, pending.reason, nullptr);
-    ModuleUnlock();
-}
-
-struct ThreadShutdown {
-    std::weak_ptr<SinkList> sinks;
-    std::wstring reason;
-    DWORD delay;
-};
-
-DWORD WINAPI ShutdownThread(void* parameter) {
-    std::unique_ptr<ThreadShutdown> job(static_cast<ThreadShutdown*>(parameter));
-    Sleep(job->delay); // the server's own clock, not a test waiting for something
-    if (auto sinks = job->sinks.lock())
-        DeliverShutdown(*sinks, job->reason, nullptr);
-    ModuleUnlock();
-    return 0;
+    if (shutdownSinks)
+        shutdownSinks->Clear();
+    for (const auto& group : groups)
+        group->Clear();
+    stats.Count(L"CoDisconnectObject");
+    for (IUnknown* object : stats.AcquireLive()) {
+        CoDisconnectObject(object, 0);
+        object->Release();
+    }
+    QuitOwnProcess();
 }
 
 const wchar_t* StandardText(HRESULT error) {
@@ -106,11 +92,6 @@ const wchar_t* StandardText(HRESULT error) {
     }
 }
 
-bool KnownLocale(LCID lcid) {
-    return lcid == 0 || lcid == LOCALE_SYSTEM_DEFAULT || lcid == LOCALE_USER_DEFAULT ||
-           lcid == 0x0409 || lcid == 0x0804;
-}
-
 } // namespace
 
 Server* Server::Create(std::shared_ptr<const ServerConfig> config) {
@@ -118,11 +99,17 @@ Server* Server::Create(std::shared_ptr<const ServerConfig> config) {
 }
 
 Server::Server(std::shared_ptr<const ServerConfig> config)
-    : Tracked(std::make_shared<Stats>(config->progId), L"Server " + config->progId),
-      config_(config), cursor_(config->space, *config) {
+    : Tracked(std::make_shared<Stats>(config->progId), config, L"Server " + config->progId),
+      cursor_(config->space, *config) {
     GetSystemTimeAsFileTime(&startTime_);
     shutdownSinks_ = std::make_shared<SinkList>(IID_IOPCShutdown, config_->OwnThreads(), stats_,
                                                 L"IOPCShutdown");
+    held_ = std::make_shared<Held>();
+    held_->shutdownSinks = shutdownSinks_;
+    // A process that dies on its own clock: counted from its first server object.
+    static LONG dying = 0;
+    if (config_->faults.dieAfterMs && OwnProcess() && InterlockedExchange(&dying, 1) == 0)
+        Ticker::Once(true, config_->faults.dieAfterMs, DieAbruptly);
     std::lock_guard<std::mutex> lock(g_liveMutex);
     g_live.insert(this);
 }
@@ -169,7 +156,7 @@ STDMETHODIMP Server::QueryInterface(REFIID riid, void** object) {
 STDMETHODIMP Server::AddGroup(LPCWSTR name, BOOL active, DWORD requestedRate, OPCHANDLE clientGroup,
                               LONG* timeBias, FLOAT* deadband, DWORD lcid, OPCHANDLE* serverGroup,
                               DWORD* revisedRate, REFIID riid, LPUNKNOWN* group) {
-    stats_->Count(L"IOPCServer::AddGroup");
+    Enter(L"IOPCServer::AddGroup");
     return Guarded([&]() -> HRESULT {
         if (group)
             *group = nullptr;
@@ -186,8 +173,7 @@ STDMETHODIMP Server::AddGroup(LPCWSTR name, BOOL active, DWORD requestedRate, OP
         state.deadband = deadband ? *deadband : 0.0f;
         state.lcid = lcid;
         state.timeBias = timeBias ? *timeBias : 0;
-        // The fastest rate the simulator offers is 100 ms.
-        state.updateRate = requestedRate < 100 ? 100 : requestedRate;
+        state.updateRate = config_->ReviseRate(requestedRate);
         Group* created;
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -199,6 +185,10 @@ STDMETHODIMP Server::AddGroup(LPCWSTR name, BOOL active, DWORD requestedRate, OP
             created = Group::Create(stats_, config_, state);
             created->AddRef(); // the server's own reference, until RemoveGroup
             groups_[state.serverHandle] = created;
+        }
+        {
+            std::lock_guard<std::mutex> lock(held_->mutex);
+            held_->groups.push_back(created->SubscriptionsShared());
         }
         *serverGroup = state.serverHandle;
         *revisedRate = state.updateRate;
@@ -247,9 +237,9 @@ HRESULT Server::ErrorText(HRESULT error, LPWSTR* text) {
 }
 
 STDMETHODIMP Server::GetErrorString(HRESULT error, LCID locale, LPWSTR* text) {
-    stats_->Count(L"IOPCServer::GetErrorString");
+    Enter(L"IOPCServer::GetErrorString");
     return Guarded([&]() -> HRESULT {
-        if (!KnownLocale(locale)) {
+        if (!config_->AcceptsLocale(locale)) {
             if (text)
                 *text = nullptr;
             return E_INVALIDARG;
@@ -259,7 +249,7 @@ STDMETHODIMP Server::GetErrorString(HRESULT error, LCID locale, LPWSTR* text) {
 }
 
 STDMETHODIMP Server::GetGroupByName(LPCWSTR name, REFIID riid, LPUNKNOWN* group) {
-    stats_->Count(L"IOPCServer::GetGroupByName");
+    Enter(L"IOPCServer::GetGroupByName");
     return Guarded([&]() -> HRESULT {
         if (!group)
             return E_POINTER;
@@ -275,7 +265,7 @@ STDMETHODIMP Server::GetGroupByName(LPCWSTR name, REFIID riid, LPUNKNOWN* group)
 }
 
 STDMETHODIMP Server::GetStatus(OPCSERVERSTATUS** status) {
-    stats_->Count(L"IOPCServer::GetStatus");
+    Enter(L"IOPCServer::GetStatus");
     return Guarded([&]() -> HRESULT {
         if (!status)
             return E_POINTER;
@@ -308,7 +298,7 @@ STDMETHODIMP Server::GetStatus(OPCSERVERSTATUS** status) {
 }
 
 STDMETHODIMP Server::RemoveGroup(OPCHANDLE serverGroup, BOOL force) {
-    stats_->Count(L"IOPCServer::RemoveGroup");
+    Enter(L"IOPCServer::RemoveGroup");
     return Guarded([&]() -> HRESULT {
         const HRESULT forced = config_->faults.Forced(L"RemoveGroup");
         if (FAILED(forced))
@@ -331,7 +321,7 @@ STDMETHODIMP Server::RemoveGroup(OPCHANDLE serverGroup, BOOL force) {
 }
 
 STDMETHODIMP Server::CreateGroupEnumerator(OPCENUMSCOPE scope, REFIID riid, LPUNKNOWN* groups) {
-    stats_->Count(L"IOPCServer::CreateGroupEnumerator");
+    Enter(L"IOPCServer::CreateGroupEnumerator");
     return Guarded([&]() -> HRESULT {
         if (!groups)
             return E_POINTER;
@@ -356,8 +346,8 @@ STDMETHODIMP Server::CreateGroupEnumerator(OPCENUMSCOPE scope, REFIID riid, LPUN
 // ---------------------------------------------------------------- IOPCCommon
 
 STDMETHODIMP Server::SetLocaleID(LCID lcid) {
-    stats_->Count(L"IOPCCommon::SetLocaleID");
-    if (!KnownLocale(lcid))
+    Enter(L"IOPCCommon::SetLocaleID");
+    if (!config_->AcceptsLocale(lcid))
         return E_INVALIDARG;
     std::lock_guard<std::mutex> lock(mutex_);
     lcid_ = lcid;
@@ -365,7 +355,7 @@ STDMETHODIMP Server::SetLocaleID(LCID lcid) {
 }
 
 STDMETHODIMP Server::GetLocaleID(LCID* lcid) {
-    stats_->Count(L"IOPCCommon::GetLocaleID");
+    Enter(L"IOPCCommon::GetLocaleID");
     if (!lcid)
         return E_POINTER;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -374,27 +364,30 @@ STDMETHODIMP Server::GetLocaleID(LCID* lcid) {
 }
 
 STDMETHODIMP Server::QueryAvailableLocaleIDs(DWORD* count, LCID** lcids) {
-    stats_->Count(L"IOPCCommon::QueryAvailableLocaleIDs");
+    Enter(L"IOPCCommon::QueryAvailableLocaleIDs");
     if (!count || !lcids)
         return E_POINTER;
-    static const LCID kLocales[] = {LOCALE_SYSTEM_DEFAULT, LOCALE_USER_DEFAULT, 0x0409, 0x0804};
-    *lcids = static_cast<LCID*>(CoTaskMemAlloc(sizeof kLocales));
-    if (!*lcids) {
-        *count = 0;
-        return E_OUTOFMEMORY;
-    }
-    memcpy(*lcids, kLocales, sizeof kLocales);
-    *count = 4;
-    return S_OK;
+    *count = 0;
+    *lcids = nullptr;
+    return Guarded([&]() -> HRESULT {
+        std::vector<LCID> locales = {LOCALE_SYSTEM_DEFAULT, LOCALE_USER_DEFAULT};
+        locales.insert(locales.end(), config_->locales.begin(), config_->locales.end());
+        *lcids = static_cast<LCID*>(CoTaskMemAlloc(locales.size() * sizeof(LCID)));
+        if (!*lcids)
+            return E_OUTOFMEMORY;
+        memcpy(*lcids, locales.data(), locales.size() * sizeof(LCID));
+        *count = static_cast<DWORD>(locales.size());
+        return S_OK;
+    });
 }
 
 STDMETHODIMP Server::GetErrorString(HRESULT error, LPWSTR* text) {
-    stats_->Count(L"IOPCCommon::GetErrorString");
+    Enter(L"IOPCCommon::GetErrorString");
     return Guarded([&]() -> HRESULT { return ErrorText(error, text); });
 }
 
 STDMETHODIMP Server::SetClientName(LPCWSTR name) {
-    stats_->Count(L"IOPCCommon::SetClientName");
+    Enter(L"IOPCCommon::SetClientName");
     return Guarded([&]() -> HRESULT {
         if (!name)
             return E_INVALIDARG;
@@ -407,7 +400,7 @@ STDMETHODIMP Server::SetClientName(LPCWSTR name) {
 // ---------------------------------------------------------------- IOPCBrowseServerAddressSpace
 
 STDMETHODIMP Server::QueryOrganization(OPCNAMESPACETYPE* type) {
-    stats_->Count(L"IOPCBrowseServerAddressSpace::QueryOrganization");
+    Enter(L"IOPCBrowseServerAddressSpace::QueryOrganization");
     const HRESULT forced = config_->faults.Forced(L"QueryOrganization");
     if (FAILED(forced))
         return forced;
@@ -418,7 +411,7 @@ STDMETHODIMP Server::QueryOrganization(OPCNAMESPACETYPE* type) {
 }
 
 STDMETHODIMP Server::ChangeBrowsePosition(OPCBROWSEDIRECTION direction, LPCWSTR target) {
-    stats_->Count(L"IOPCBrowseServerAddressSpace::ChangeBrowsePosition");
+    Enter(L"IOPCBrowseServerAddressSpace::ChangeBrowsePosition");
     return Guarded([&]() -> HRESULT {
         const HRESULT forced = config_->faults.Forced(L"ChangeBrowsePosition");
         if (FAILED(forced))
@@ -431,7 +424,7 @@ STDMETHODIMP Server::ChangeBrowsePosition(OPCBROWSEDIRECTION direction, LPCWSTR 
 
 STDMETHODIMP Server::BrowseOPCItemIDs(OPCBROWSETYPE type, LPCWSTR filter, VARTYPE dataType,
                                       DWORD rights, LPENUMSTRING* names) {
-    stats_->Count(L"IOPCBrowseServerAddressSpace::BrowseOPCItemIDs");
+    Enter(L"IOPCBrowseServerAddressSpace::BrowseOPCItemIDs");
     return Guarded([&]() -> HRESULT {
         if (names)
             *names = nullptr;
@@ -458,7 +451,7 @@ STDMETHODIMP Server::BrowseOPCItemIDs(OPCBROWSETYPE type, LPCWSTR filter, VARTYP
 }
 
 STDMETHODIMP Server::GetItemID(LPWSTR name, LPWSTR* itemId) {
-    stats_->Count(L"IOPCBrowseServerAddressSpace::GetItemID");
+    Enter(L"IOPCBrowseServerAddressSpace::GetItemID");
     return Guarded([&]() -> HRESULT {
         if (itemId)
             *itemId = nullptr;
@@ -478,12 +471,14 @@ STDMETHODIMP Server::GetItemID(LPWSTR name, LPWSTR* itemId) {
         if (config_->faults.NullOut(L"GetItemID"))
             return S_OK;
         *itemId = TaskString(found);
-        return *itemId ? forced : E_OUTOFMEMORY;
+        if (!*itemId)
+            return E_OUTOFMEMORY;
+        return forced != S_OK ? forced : hr;
     });
 }
 
 STDMETHODIMP Server::BrowseAccessPaths(LPCWSTR, LPENUMSTRING* paths) {
-    stats_->Count(L"IOPCBrowseServerAddressSpace::BrowseAccessPaths");
+    Enter(L"IOPCBrowseServerAddressSpace::BrowseAccessPaths");
     if (paths)
         *paths = nullptr;
     return E_NOTIMPL;
@@ -492,14 +487,14 @@ STDMETHODIMP Server::BrowseAccessPaths(LPCWSTR, LPENUMSTRING* paths) {
 // ---------------------------------------------------------------- IConnectionPointContainer
 
 STDMETHODIMP Server::EnumConnectionPoints(IEnumConnectionPoints** points) {
-    stats_->Count(L"IConnectionPointContainer::EnumConnectionPoints");
+    Enter(L"IConnectionPointContainer::EnumConnectionPoints");
     if (points)
         *points = nullptr;
     return E_NOTIMPL;
 }
 
 STDMETHODIMP Server::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
-    stats_->Count(L"IConnectionPointContainer::FindConnectionPoint");
+    Enter(L"IConnectionPointContainer::FindConnectionPoint");
     return Guarded([&]() -> HRESULT {
         if (!point)
             return E_POINTER;
@@ -511,37 +506,42 @@ STDMETHODIMP Server::FindConnectionPoint(REFIID riid, IConnectionPoint** point) 
             return forced;
         if (config_->faults.NullOut(L"FindConnectionPoint"))
             return S_OK;
-        std::function<void(DWORD)> onAdvise;
+        ConnectionHooks hooks;
         if (config_->faults.shutdownAfterMs)
-            onAdvise = [this](DWORD) { ScheduleShutdown(); };
+            hooks.onAdvise = [this](DWORD) { ScheduleShutdown(); };
+        std::shared_ptr<Stats> stats = stats_;
+        hooks.lateCall = [stats](IUnknown* sink, const SinkEntry&) {
+            stats->Count(L"IOPCShutdown::ShutdownRequest (late)");
+            static_cast<IOPCShutdown*>(sink)->ShutdownRequest(L"");
+        };
         ConnectionPoint* created =
             ConnectionPoint::Create(stats_, config_, static_cast<IConnectionPointContainer*>(this),
-                                    IID_IOPCShutdown, L"IOPCShutdown", shutdownSinks_, onAdvise);
+                                    IID_IOPCShutdown, L"IOPCShutdown", shutdownSinks_, hooks);
         created->QueryInterface(IID_IConnectionPoint, reinterpret_cast<void**>(point));
         return forced;
     });
 }
 
+// The request goes out on the server's own clock; the server holds no reference on itself
+// meanwhile, so a client that lets it go first gets nothing. The disconnection comes graceMs
+// later, in the apartment the server's objects live in (this call's): only there does
+// CoDisconnectObject find them.
 void Server::ScheduleShutdown() {
-    const Faults& faults = config_->faults;
-    ModuleLock(); // released when the request went out
-    if (!config_->OwnThreads()) {
-        std::lock_guard<std::mutex> lock(g_timerMutex);
-        const UINT_PTR id = SetTimer(nullptr, 0, faults.shutdownAfterMs, ShutdownTimer);
-        if (id)
-            g_timers[id] = PendingShutdown{shutdownSinks_, faults.shutdownReason};
-        else
-            ModuleUnlock();
+    std::weak_ptr<Held> weakHeld = held_;
+    std::shared_ptr<Stats> stats = stats_;
+    std::shared_ptr<const ServerConfig> config = config_;
+    const Faults& faults = config->faults;
+    Ticker::Once(config->OwnThreads(), faults.shutdownAfterMs, [weakHeld, stats, config]() {
+        if (std::shared_ptr<Held> held = weakHeld.lock())
+            DeliverShutdown(*held->shutdownSinks, config->faults.shutdownReason, *stats);
+    });
+    if (!faults.shutdownDisconnect)
         return;
-    }
-    auto* job = new ThreadShutdown{shutdownSinks_, faults.shutdownReason, faults.shutdownAfterMs};
-    HANDLE thread = CreateThread(nullptr, 0, ShutdownThread, job, 0, nullptr);
-    if (thread) {
-        CloseHandle(thread);
-    } else {
-        delete job;
-        ModuleUnlock();
-    }
+    Ticker::Once(InMultithreadedApartment(), faults.shutdownAfterMs + faults.shutdownGraceMs,
+                 [weakHeld, stats]() {
+                     if (std::shared_ptr<Held> held = weakHeld.lock())
+                         DisconnectEverything(*held, *stats);
+                 });
 }
 
 // ---------------------------------------------------------------- IOpcSimControl
@@ -551,7 +551,7 @@ STDMETHODIMP Server::GetStats(IOpcSimStats** stats) {
 }
 
 void Server::SendShutdown(const std::wstring& reason) {
-    DeliverShutdown(*shutdownSinks_, reason, stats_.get());
+    DeliverShutdown(*shutdownSinks_, reason, *stats_);
 }
 
 STDMETHODIMP Server::RequestShutdown(LPCWSTR reason, BOOL allOfClass) {
@@ -594,7 +594,7 @@ STDMETHODIMP Server::SendDataChange(DWORD count, OPCHANDLE* handles, VARIANT* va
         if (count && (!handles || !values))
             return E_POINTER;
         for (Group* group : GroupsAddRefed()) {
-            group->SendDataChange(count, handles, values, qualities, errors);
+            group->Subscribers().SendDataChange(count, handles, values, qualities, errors);
             group->Release();
         }
         return S_OK;
@@ -606,7 +606,7 @@ STDMETHODIMP Server::SendWriteComplete(DWORD count, OPCHANDLE* handles, HRESULT*
         if (count && !handles)
             return E_POINTER;
         for (Group* group : GroupsAddRefed()) {
-            group->SendWriteComplete(count, handles, errors);
+            group->Subscribers().SendWriteComplete(count, handles, errors);
             group->Release();
         }
         return S_OK;

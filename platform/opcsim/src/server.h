@@ -6,6 +6,7 @@
 #include "browse_cursor.h"
 #include "config.h"
 #include "sink_list.h"
+#include "subscriptions.h"
 #include "tracked.h"
 
 #include "opcda.h"
@@ -65,16 +66,24 @@ public:
                                 HRESULT* errors) override;
     STDMETHODIMP SendWriteComplete(DWORD count, OPCHANDLE* handles, HRESULT* errors) override;
 
+    // What outlives the server object for the work it does on its own clock: its clients'
+    // sinks, to let them go when it disconnects them.
+    struct Held {
+        std::mutex mutex;
+        std::shared_ptr<SinkList> shutdownSinks;
+        std::vector<std::weak_ptr<Subscriptions>> groups;
+    };
+
 private:
     explicit Server(std::shared_ptr<const ServerConfig> config);
     ~Server() override;
+    IUnknown* Identity() override { return static_cast<IOPCServer*>(this); }
 
     HRESULT ErrorText(HRESULT error, LPWSTR* text);
     void SendShutdown(const std::wstring& reason);
     void ScheduleShutdown();
     std::vector<Group*> GroupsAddRefed() const;
 
-    std::shared_ptr<const ServerConfig> config_;
     mutable std::mutex mutex_;
     BrowseCursor cursor_;
     std::map<OPCHANDLE, Group*> groups_; // one reference each, until RemoveGroup
@@ -83,6 +92,7 @@ private:
     std::wstring clientName_;
     FILETIME startTime_ = {};
     std::shared_ptr<SinkList> shutdownSinks_;
+    std::shared_ptr<Held> held_;
 };
 
 } // namespace opcsim

@@ -18,6 +18,7 @@
 namespace {
 
 const UINT kIdleMessage = WM_APP + 1;
+const UINT kLeaveNowMessage = WM_APP + 2;
 const DWORD kLingerMs = 3000;
 const DWORD kNobodyCameMs = 30000;
 // Leaving: how long nothing must happen after the classes are withdrawn, and how long a client
@@ -29,6 +30,11 @@ DWORD g_mainThread = 0;
 
 void PostIdle() {
     PostThreadMessageW(g_mainThread, kIdleMessage, 0, 0);
+}
+
+// A server that disconnected its clients asks the process to leave without lingering.
+void PostLeaveNow() {
+    PostThreadMessageW(g_mainThread, kLeaveNowMessage, 0, 0);
 }
 
 std::wstring ConfigArgument() {
@@ -136,6 +142,7 @@ void Pump(DWORD milliseconds) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT || message.message == kIdleMessage ||
+            message.message == kLeaveNowMessage ||
             (message.message == WM_TIMER && message.hwnd == nullptr))
             continue;
         TranslateMessage(&message);
@@ -147,16 +154,18 @@ void Pump(DWORD milliseconds) {
 // any more; then calls that reached a class object before that are still answered until
 // everything is quiet. An apartment that stopped pumping with such a call queued would never
 // finish uninitialising, and its client would wait for ever. Told to quit, it does not wait for
-// objects still held.
-void Leave(std::vector<Served>& served, bool toldToQuit) {
+// objects still held; a server that disconnected its clients does not wait for class objects
+// either (under Wine a call into a disconnected object is answered only by the process's end).
+void Leave(std::vector<Served>& served, bool toldToQuit, bool leaveNow) {
     for (Served& one : served)
         Withdraw(one);
     const DWORD start = GetTickCount();
     DWORD quietSince = start;
     for (;;) {
         const DWORD now = GetTickCount();
-        const bool busy = (!toldToQuit && opcsim::ModuleLockCount() > 0) ||
-                          (now - start < kFactoryGraceMs && FactoriesHeldElsewhere(served));
+        const bool busy =
+            (!toldToQuit && opcsim::ModuleLockCount() > 0) ||
+            (!leaveNow && now - start < kFactoryGraceMs && FactoriesHeldElsewhere(served));
         if (busy)
             quietSince = now;
         else if (now - quietSince >= kQuietMs)
@@ -182,6 +191,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         return 1;
     g_mainThread = GetCurrentThreadId();
     opcsim::SetModuleIdleCallback(PostIdle);
+    opcsim::SetProcessQuitCallback(PostLeaveNow);
 
     std::vector<Served> served;
     for (const auto& server : world->servers) {
@@ -206,6 +216,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     UINT_PTR linger = SetTimer(nullptr, 0, kNobodyCameMs, nullptr);
     bool quit = false;
     bool toldToQuit = false;
+    bool leaveNow = false;
     while (!quit) {
         std::vector<HANDLE> handles;
         for (const Served& one : served)
@@ -229,6 +240,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 quit = toldToQuit = true;
+            } else if (message.message == kLeaveNowMessage) {
+                quit = toldToQuit = leaveNow = true;
             } else if (message.message == kIdleMessage) {
                 if (!AnyServed(served))
                     quit = true;
@@ -244,8 +257,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
             }
         }
     }
-    Leave(served, toldToQuit);
+    Leave(served, toldToQuit, leaveNow);
     opcsim::SetModuleIdleCallback(nullptr);
+    opcsim::SetProcessQuitCallback(nullptr);
     opcsim::Stats::WriteLeftoverReports();
     CoUninitialize();
     return 0;

@@ -1,5 +1,7 @@
 #include "sink_list.h"
 
+#include "ticker.h"
+
 #include <objidl.h>
 #include <olectl.h>
 
@@ -14,6 +16,31 @@ IGlobalInterfaceTable* GlobalTable() {
     return table;
 }
 
+// Calls each sink from this thread of the multithreaded apartment: a sink received there is
+// used as it is, one received in a single-threaded apartment through the global interface
+// table (a proxy into that apartment).
+void CallFromMultithreaded(REFIID iid, const std::vector<SinkEntry>& entries,
+                           const SinkList::Call& fn) {
+    IGlobalInterfaceTable* table = GlobalTable();
+    for (const SinkEntry& entry : entries) {
+        IUnknown* sink = entry.direct;
+        if (sink)
+            sink->AddRef();
+        else if (!table || FAILED(table->GetInterfaceFromGlobal(entry.globalCookie, iid,
+                                                                reinterpret_cast<void**>(&sink))))
+            sink = nullptr; // withdrawn meanwhile
+        if (sink) {
+            try {
+                fn(sink, entry);
+            } catch (...) {
+            }
+            sink->Release();
+        }
+    }
+    if (table)
+        table->Release();
+}
+
 struct WorkerJob {
     IID iid;
     std::vector<SinkEntry> entries;
@@ -23,24 +50,7 @@ struct WorkerJob {
 DWORD WINAPI Worker(void* parameter) {
     auto* job = static_cast<WorkerJob*>(parameter);
     if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
-        if (IGlobalInterfaceTable* table = GlobalTable()) {
-            for (const SinkEntry& entry : job->entries) {
-                IUnknown* sink = entry.direct; // valid in the multithreaded apartment
-                if (sink)
-                    sink->AddRef();
-                else if (FAILED(table->GetInterfaceFromGlobal(entry.globalCookie, job->iid,
-                                                              reinterpret_cast<void**>(&sink))))
-                    sink = nullptr;
-                if (sink) {
-                    try {
-                        (*job->fn)(sink, entry);
-                    } catch (...) {
-                    }
-                    sink->Release();
-                }
-            }
-            table->Release();
-        }
+        CallFromMultithreaded(job->iid, job->entries, *job->fn);
         CoUninitialize();
     }
     return 0;
@@ -57,8 +67,10 @@ void WaitPumping(HANDLE handle) {
 
 } // namespace
 
-SinkList::SinkList(REFIID iid, bool ownThreads, std::shared_ptr<Stats> stats, std::wstring what)
-    : iid_(iid), ownThreads_(ownThreads), stats_(std::move(stats)), what_(std::move(what)) {}
+SinkList::SinkList(REFIID iid, bool ownThreads, std::shared_ptr<Stats> stats, std::wstring what,
+                   size_t limit)
+    : iid_(iid), ownThreads_(ownThreads), stats_(std::move(stats)), what_(std::move(what)),
+      limit_(limit) {}
 
 SinkList::~SinkList() {
     Clear();
@@ -68,6 +80,8 @@ HRESULT SinkList::Add(IUnknown* sink, CLIPFORMAT format, DWORD* cookie) {
     if (!sink || !cookie)
         return E_POINTER;
     *cookie = 0;
+    if (limit_ && Count() >= limit_)
+        return CONNECT_E_ADVISELIMIT;
     SinkEntry entry;
     entry.format = format;
     IUnknown* typed = nullptr;
@@ -75,10 +89,7 @@ HRESULT SinkList::Add(IUnknown* sink, CLIPFORMAT format, DWORD* cookie) {
         return CONNECT_E_CANNOTCONNECT;
     // A sink received in the multithreaded apartment can be called from any of its threads;
     // one received in a single-threaded apartment only through the global interface table.
-    APTTYPE type = APTTYPE_STA;
-    APTTYPEQUALIFIER qualifier;
-    const bool inMta = SUCCEEDED(CoGetApartmentType(&type, &qualifier)) && type == APTTYPE_MTA;
-    if (ownThreads_ && !inMta) {
+    if (ownThreads_ && !InMultithreadedApartment()) {
         IGlobalInterfaceTable* table = GlobalTable();
         HRESULT hr =
             table ? table->RegisterInterfaceInGlobal(typed, iid_, &entry.globalCookie) : E_FAIL;
@@ -90,12 +101,20 @@ HRESULT SinkList::Add(IUnknown* sink, CLIPFORMAT format, DWORD* cookie) {
     } else {
         entry.direct = typed;
     }
+    bool full;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        entry.cookie = nextCookie_++;
-        entries_.push_back(entry);
+        full = limit_ && entries_.size() >= limit_; // another one came in meanwhile
+        if (!full) {
+            entry.cookie = nextCookie_++;
+            entries_.push_back(entry);
+        }
     }
     stats_->SinkAdded(what_);
+    if (full) {
+        Drop(entry);
+        return CONNECT_E_ADVISELIMIT;
+    }
     *cookie = entry.cookie;
     return S_OK;
 }
@@ -156,6 +175,14 @@ std::vector<SinkEntry> SinkList::Copy(DWORD onlyCookie) const {
     return out;
 }
 
+bool SinkList::HasFormat(CLIPFORMAT format) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const SinkEntry& entry : entries_)
+        if (entry.format == format)
+            return true;
+    return false;
+}
+
 void SinkList::Deliver(const Call& fn, DWORD onlyCookie) {
     std::vector<SinkEntry> entries = Copy(onlyCookie);
     if (entries.empty())
@@ -167,6 +194,13 @@ void SinkList::Deliver(const Call& fn, DWORD onlyCookie) {
         }
         return;
     }
+    if (InMultithreadedApartment()) { // the server's own thread
+        CallFromMultithreaded(iid_, entries, fn);
+        for (SinkEntry& entry : entries)
+            if (entry.direct)
+                entry.direct->Release();
+        return;
+    }
     WorkerJob job{iid_, entries, &fn};
     HANDLE thread = CreateThread(nullptr, 0, Worker, &job, 0, nullptr);
     if (thread) {
@@ -176,6 +210,36 @@ void SinkList::Deliver(const Call& fn, DWORD onlyCookie) {
     for (SinkEntry& entry : entries)
         if (entry.direct)
             entry.direct->Release();
+}
+
+bool SinkList::KeepAndCallLater(DWORD cookie, DWORD afterMs, Call fn) {
+    SinkEntry kept;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = entries_.begin();
+        while (it != entries_.end() && it->cookie != cookie)
+            ++it;
+        if (it == entries_.end())
+            return false;
+        kept = *it;
+        entries_.erase(it);
+    }
+    // Still counted as held until it is let go.
+    std::shared_ptr<SinkList> self = shared_from_this();
+    const bool scheduled = Ticker::Once(ownThreads_, afterMs, [self, kept, fn]() mutable {
+        if (kept.direct) {
+            try {
+                fn(kept.direct, kept);
+            } catch (...) {
+            }
+        } else {
+            CallFromMultithreaded(self->iid_, {kept}, fn);
+        }
+        self->Drop(kept);
+    });
+    if (!scheduled)
+        Drop(kept);
+    return true;
 }
 
 } // namespace opcsim

@@ -26,9 +26,12 @@ struct SinkEntry {
     CLIPFORMAT format = 0;      // DAdvise: the stream format subscribed
 };
 
-class SinkList {
+class SinkList : public std::enable_shared_from_this<SinkList> {
 public:
-    SinkList(REFIID iid, bool ownThreads, std::shared_ptr<Stats> stats, std::wstring what);
+    // limit: how many sinks it takes at once (0: any number); one more is refused with
+    // CONNECT_E_ADVISELIMIT.
+    SinkList(REFIID iid, bool ownThreads, std::shared_ptr<Stats> stats, std::wstring what,
+             size_t limit = 0);
     ~SinkList();
     SinkList(const SinkList&) = delete;
     SinkList& operator=(const SinkList&) = delete;
@@ -37,6 +40,7 @@ public:
     HRESULT Add(IUnknown* sink, CLIPFORMAT format, DWORD* cookie);
     HRESULT Remove(DWORD cookie); // CONNECT_E_NOCONNECTION for an unknown cookie
     size_t Count() const;
+    bool HasFormat(CLIPFORMAT format) const;
     void Clear();
 
     // Calls fn(sink, entry) for every sink (or only the one with the given cookie) and returns
@@ -44,8 +48,12 @@ public:
     using Call = std::function<void(IUnknown* sink, const SinkEntry& entry)>;
     void Deliver(const Call& fn, DWORD onlyCookie = 0);
 
+    // Takes the sink out of the list without letting it go; afterMs later it is called once
+    // with fn (on the server's clock, see ticker.h) and then released. False for an unknown
+    // cookie.
+    bool KeepAndCallLater(DWORD cookie, DWORD afterMs, Call fn);
+
 private:
-    struct Snapshot;
     std::vector<SinkEntry> Copy(DWORD onlyCookie) const;
     void Drop(SinkEntry& entry);
 
@@ -53,6 +61,7 @@ private:
     const bool ownThreads_;
     std::shared_ptr<Stats> stats_;
     const std::wstring what_;
+    const size_t limit_;
     mutable std::mutex mutex_;
     std::vector<SinkEntry> entries_;
     DWORD nextCookie_ = 1;

@@ -1,5 +1,7 @@
 #include "stats.h"
 
+#include "tracked.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -63,14 +65,14 @@ void Stats::WriteLeftoverReports() {
     }
 }
 
-void Stats::Count(const wchar_t* method) {
+long Stats::Count(const wchar_t* method) {
     std::lock_guard<std::mutex> lock(mutex_);
-    ++calls_[method];
+    return ++calls_[method];
 }
 
-void Stats::ObjectCreated(const void* object, const std::wstring& name) {
+void Stats::ObjectCreated(const Tracked* object, const std::wstring& name) {
     std::lock_guard<std::mutex> lock(mutex_);
-    objects_[object] = Live{name, 0};
+    objects_[object] = Live{object, name, 0};
 }
 
 void Stats::ReferencesChanged(const void* object, long references) {
@@ -80,17 +82,18 @@ void Stats::ReferencesChanged(const void* object, long references) {
         found->second.references = references;
 }
 
+void Stats::ReportWhenReleased(std::unique_lock<std::mutex>& lock) {
+    if (!objects_.empty() || !sinks_.empty() || reported_)
+        return;
+    reported_ = true;
+    lock.unlock();
+    WriteReport(L"released");
+}
+
 void Stats::ObjectDestroyed(const void* object) {
-    bool last;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        objects_.erase(object);
-        last = objects_.empty() && !reported_;
-        if (last)
-            reported_ = true;
-    }
-    if (last)
-        WriteReport(L"released");
+    std::unique_lock<std::mutex> lock(mutex_);
+    objects_.erase(object);
+    ReportWhenReleased(lock);
 }
 
 void Stats::SinkAdded(const std::wstring& what) {
@@ -99,9 +102,19 @@ void Stats::SinkAdded(const std::wstring& what) {
 }
 
 void Stats::SinkRemoved(const std::wstring& what) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     if (--sinks_[what] == 0)
         sinks_.erase(what);
+    ReportWhenReleased(lock);
+}
+
+std::vector<IUnknown*> Stats::AcquireLive() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<IUnknown*> out;
+    for (const auto& entry : objects_)
+        if (IUnknown* identity = entry.second.object->TryAcquire())
+            out.push_back(identity);
+    return out;
 }
 
 long Stats::CallCount(const std::wstring& method) const {

@@ -4,11 +4,16 @@
 // points, and by the IOpcSimStats objects that tests read it through.
 #pragma once
 
+#include <unknwn.h>
+
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace opcsim {
+
+class Tracked;
 
 class Stats {
 public:
@@ -17,8 +22,9 @@ public:
     Stats(const Stats&) = delete;
     Stats& operator=(const Stats&) = delete;
 
-    void Count(const wchar_t* method);
-    void ObjectCreated(const void* object, const std::wstring& name);
+    // Returns how often the method was called now.
+    long Count(const wchar_t* method);
+    void ObjectCreated(const Tracked* object, const std::wstring& name);
     void ReferencesChanged(const void* object, long references);
     void ObjectDestroyed(const void* object);
     void SinkAdded(const std::wstring& what);
@@ -28,6 +34,9 @@ public:
     void Outstanding(long& objects, long& references, long& sinks) const;
     long ObjectReferences(const std::wstring& namePrefix) const; // -1 when none lives
     std::wstring Report() const;
+    // A reference to every live object that is not on its way out, for the server to
+    // disconnect them from their clients.
+    std::vector<IUnknown*> AcquireLive() const;
 
     // When the environment names a directory in OPCSIM_REPORT_DIR, the report of every server
     // object is appended to <dir>\<ProgID>.txt once its last object is gone, and at the end of
@@ -37,8 +46,11 @@ public:
 
 private:
     void WriteReport(const wchar_t* when) const;
+    // The "released" report, once no object lives and no sink is held any more.
+    void ReportWhenReleased(std::unique_lock<std::mutex>& lock);
 
     struct Live {
+        const Tracked* object = nullptr;
         std::wstring name;
         long references = 0;
     };
