@@ -12,7 +12,6 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "entry/device_record.h"
 #include "fw/dialog.h"
