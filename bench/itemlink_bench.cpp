@@ -324,6 +324,18 @@ std::wstring Wide(const char* text) {
     return std::wstring(text, text + std::strlen(text));
 }
 
+// pelorin is installed with an AliasFile.txt beside it. The dialog, linked into this program,
+// reads the one beside the program and would stop to tell that it is missing: an empty one is
+// put there for the run unless one is there already. True when this run made it.
+bool PutEmptyAliasFile() {
+    HANDLE file = CreateFileW((ModuleDirectory() + L"AliasFile.txt").c_str(), GENERIC_WRITE, 0,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
 } // namespace
 
 int main() {
@@ -343,6 +355,7 @@ int main() {
         std::printf("cannot register the simulated servers\n");
         return 1;
     }
+    const bool madeAliasFile = PutEmptyAliasFile();
     gHook = SetWindowsHookExW(WH_GETMESSAGE, OnMessage, nullptr, GetCurrentThreadId());
 
     BenchDatabase none(0);
@@ -377,6 +390,8 @@ int main() {
                 Best(listed), Median(listed), leaves);
 
     UnhookWindowsHookEx(gHook);
+    if (madeAliasFile)
+        DeleteFileW((ModuleDirectory() + L"AliasFile.txt").c_str());
     Register(L"servers \"" + big + L"\" /unregister");
     Register(L"servers \"" + plant + L"\" /unregister");
     CoRevokeClassObject(gridCookie);

@@ -178,24 +178,26 @@ stop_wine_session() {
 
 # ---------------------------------------------------------------- scenarios
 # A scenario says at its top what it needs before the host starts: its plug-ins, its language,
-# simulated OPC servers, a network, the server browser, an alias file (README: the steps). The
-# host reads the scenario and tells us what to do (host.exe --world); we do it, run the host,
-# check that no simulated server is still held, and undo it all.
+# simulated OPC servers, a network, the server browser, an alias file, a database (README: the
+# steps). The host reads the scenario and tells us what to do (host.exe --world); we do it, run
+# the host, check that no simulated server is still held, and undo it all.
 opcsim_register() {
     wine "$BIN/opcsim-register.exe" "$@" </dev/null >>"$WORLD_LOG" 2>&1
 }
 
 # scenario_world_up SCN DIR [PLUGIN...]: sets up what SCN needs (PLUGINs: the plug-ins when it
-# names none and its folder does not name one). Sets SCENARIO_LANG, SCENARIO_PLUGINS and
-# SCENARIO_CLEANUP; false with the reason in DIR/world.log.
+# names none and its folder does not name one). Sets SCENARIO_LANG, SCENARIO_PLUGINS,
+# SCENARIO_CLEANUP and SCENARIO_POSTGRES (1: the scenario writes point tables that can go to the
+# test PostgreSQL server too); false with the reason in DIR/world.log.
 scenario_world_up() {
     local scn=$1 dir=$2
     shift 2
-    local defaults=() plugin kind first second
+    local defaults=() plugin kind first second aliases=installed
     for plugin in "$@"; do defaults+=(--plugin "$plugin"); done
     SCENARIO_LANG=zh
     SCENARIO_PLUGINS=()
     SCENARIO_CLEANUP=()
+    SCENARIO_POSTGRES=0
     WORLD_LOG=$dir/world.log
     : >"$WORLD_LOG"
     if ! wine "$BIN/host.exe" --world "$(to_windows "$scn")" "${defaults[@]}" \
@@ -209,11 +211,20 @@ scenario_world_up() {
             plugin) SCENARIO_PLUGINS+=("$first") ;;
             servers | network | browser) opcsim_register "$kind" "$first" || return 1 ;;
             alias-file)
+                aliases=given
                 SCENARIO_CLEANUP+=("$(to_unix "$second")")
                 cp "$(to_unix "$first")" "$(to_unix "$second")" 2>>"$WORLD_LOG" || return 1 ;;
+            no-alias-file) aliases=none ;;
+            database) [ "$second" != postgres ] || SCENARIO_POSTGRES=1 ;;
             *) echo "host --world said: $kind $first $second" >>"$WORLD_LOG"; return 1 ;;
         esac
     done <"$dir/world.txt"
+    # pelorin is installed with an AliasFile.txt beside it (empty until the engineer fills it);
+    # a scenario runs it so unless it brings its own file or wants none.
+    if [ $aliases = installed ] && [[ " ${SCENARIO_PLUGINS[*]} " == *" pelorin "* ]]; then
+        SCENARIO_CLEANUP+=("$BIN/AliasFile.txt")
+        : >"$BIN/AliasFile.txt" 2>>"$WORLD_LOG" || return 1
+    fi
 }
 
 # Undoes scenario_world_up, whatever happened in between.
@@ -227,14 +238,22 @@ scenario_world_down() {
 
 # run_scenario SCN DIR [START_DEVICE [PLUGIN...]]: runs one scenario the way ./run test does, with
 # its output in DIR (host.log, device files, screenshots, the simulated servers' reports).
-# START_DEVICE: a device file to start from instead of a new device. Returns the host's exit
-# status, or 1 when a simulated server is still held afterwards (SCENARIO_LEAKED says what).
+# START_DEVICE: a device file to start from instead of a new device. SCENARIO_DATABASE, when set,
+# is where the scenario's point tables go instead of a file: "postgres" (the test server, started
+# here when the run has none) or an ODBC connection string. Returns the host's exit status, or 1
+# when a simulated server is still held afterwards (SCENARIO_LEAKED says what).
 run_scenario() {
     local scn=$1 dir=$2 start=${3:-}
     shift $(($# < 3 ? $# : 3))
     local rc=0 args=() plugin device
     SCENARIO_LEAKED=
     mkdir -p "$dir/opcsim"
+    if [ -n "${SCENARIO_DATABASE:-}" ]; then
+        args+=(--database "$SCENARIO_DATABASE")
+        if [ "$SCENARIO_DATABASE" = postgres ] && [ -z "${TABULO_TEST_ODBC:-}" ]; then
+            pg_up || true # without it the host says why
+        fi
+    fi
     if scenario_world_up "$scn" "$dir" "$@"; then
         for plugin in "${SCENARIO_PLUGINS[@]}"; do
             device=$dir/device.json

@@ -20,6 +20,9 @@ public:
 
     bool Available() const { return browse_ != nullptr; }
     IOPCBrowseServerAddressSpace* Get() const { return browse_.Get(); }
+    // The member that holds the interface: a snapshot reads the pointer through it at every
+    // call and keeps no reference of its own.
+    const Microsoft::WRL::ComPtr<IOPCBrowseServerAddressSpace>& Holder() const { return browse_; }
 
     // Asks the server for its browse interface; without one the browser stays unavailable.
     HRESULT Attach(IOPCServer* server);

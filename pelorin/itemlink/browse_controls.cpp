@@ -48,6 +48,18 @@ HTREEITEM TreeView::Selected() const {
     return reinterpret_cast<HTREEITEM>(SendMessageW(window_, TVM_GETNEXTITEM, TVGN_CARET, 0));
 }
 
+std::vector<HTREEITEM> TreeView::Children(HTREEITEM item) const {
+    std::vector<HTREEITEM> children;
+    HTREEITEM child = reinterpret_cast<HTREEITEM>(
+        SendMessageW(window_, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+    while (child) {
+        children.push_back(child);
+        child = reinterpret_cast<HTREEITEM>(
+            SendMessageW(window_, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
+    }
+    return children;
+}
+
 void TreeView::Select(HTREEITEM item) {
     SendMessageW(window_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
 }

@@ -24,6 +24,8 @@ public:
     LPARAM GetItemData(HTREEITEM item) const;
     void SetItemData(HTREEITEM item, LPARAM data);
     HTREEITEM Selected() const;
+    // The item's children, in tree order.
+    std::vector<HTREEITEM> Children(HTREEITEM item) const;
     void Select(HTREEITEM item);
     void Expand(HTREEITEM item);
     void Show(bool visible) { ShowWindow(window_, visible ? SW_SHOW : SW_HIDE); }

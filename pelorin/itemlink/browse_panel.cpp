@@ -48,6 +48,15 @@ bool BrowsePanel::Setup(const std::wstring& filter) {
     return true;
 }
 
+std::vector<std::string> BrowsePanel::TopLevelBranches() const {
+    std::vector<std::string> branches;
+    if (!root_)
+        return branches; // a null parent would give the tree's own top level
+    for (HTREEITEM child : tree_.Children(root_))
+        branches.push_back(WideToAnsi(tree_.Text(child).c_str()));
+    return branches;
+}
+
 void BrowsePanel::ShowFlat() {
     tree_.Show(false);
     leaves_.Show(false);

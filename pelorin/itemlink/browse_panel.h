@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "itemlink/address_space_browser.h"
 #include "itemlink/browse_controls.h"
@@ -27,6 +28,9 @@ public:
     // The tree's "Root" item: the server's root position, where every walk starts.
     HTREEITEM RootItem() const { return root_; }
     bool Hierarchical() const { return namespaceType_ == OPC_NS_HIERARCHIAL; }
+    // The texts of the "Root" item's children in tree order, in the ANSI code page: the server's
+    // top-level branches. Empty for a flat address space or one that cannot be browsed.
+    std::vector<std::string> TopLevelBranches() const;
 
     // Before the browse setup: no data-type filter, hierarchical until the server says.
     void ResetBrowseState();

@@ -43,8 +43,10 @@ FW_ON_COMMAND(IDC_FILTER, EN_CHANGE, OnFilterChange)
 FW_ON_COMMAND(IDC_FLAT_LIST, LBN_DBLCLK, OnOK)
 FW_ON_COMMAND(IDC_DATA_TYPE, CBN_SELCHANGE, OnDataTypeChange)
 FW_ON_COMMAND(IDC_BAD_VALUE, CBN_SELCHANGE, OnBadValueChange)
-// Make OPC Tag (12021), CreateTable (12022), the source button (12023) and Advance (12025) get
-// their handlers with tag creation and the point tables.
+FW_ON_COMMAND(IDC_MAKE_TAGS, BN_CLICKED, MakeOpcTags)
+FW_ON_COMMAND(IDC_CREATE_TABLE, BN_CLICKED, CreatePointTables)
+FW_ON_COMMAND(IDC_CHOOSE_SOURCE, BN_CLICKED, ChooseDataSource)
+FW_ON_COMMAND(IDC_MAKE_TAGS_ADVANCED, BN_CLICKED, MakeOpcTagsAdvanced)
 FW_END_COMMANDS()
 
 FW_BEGIN_EVENTS(ItemLinkDialog)
@@ -153,8 +155,8 @@ BOOL ItemLinkDialog::OnInitDialog() {
         nodeName_.empty() ? serverName_ : fw::String(nodeName_.str() + "\\\\" + serverName_.str());
     SetWindowTextA(Handle(), caption.c_str());
     LayOutGrid();
-    links_.FillLinkGrid();
-    // The alias map is read from AliasFile.txt here once tag creation, its only user, is in.
+    FillLinkGrid();
+    LoadAliasFile(aliases_, [this](const std::wstring& text) { Tell(text); });
     UpdateData(false);
     return TRUE;
 }
@@ -304,8 +306,49 @@ void ItemLinkDialog::DeleteCellLink(long, long, long, long key, long, long* keyR
         *keyRef = 0; // the grid ignores the key: the cell keeps its text
 }
 
+void ItemLinkDialog::MakeOpcTags() {
+    TagRun run = MakeTagRun();
+    pelorin::MakeOpcTags(run, panel_.TopLevelBranches());
+}
+
+void ItemLinkDialog::MakeOpcTagsAdvanced() {
+    TagRun run = MakeTagRun();
+    pelorin::MakeOpcTagsAdvanced(run, panel_.TopLevelBranches());
+}
+
+TagRun ItemLinkDialog::MakeTagRun() {
+    // The run links with the attributes the members hold now: it does not read the controls.
+    return TagRun{panel_.Browser().Holder(),
+                  TagDatabase(),
+                  aliases_,
+                  shownTagCount_,
+                  [this](int column, HostTag* tag, const std::string& item) {
+                      return LinkItemToTag(column, tag, item);
+                  },
+                  [this] { FillLinkGrid(); },
+                  [this](const std::wstring& text) { Tell(text); }};
+}
+
+void ItemLinkDialog::ChooseDataSource() {
+    if (!points_.Choose([this](const std::wstring& text) { Tell(text); }))
+        return;
+    source_ = points_.Source();
+    UpdateData(false);
+}
+
+void ItemLinkDialog::CreatePointTables() {
+    pelorin::CreatePointTables(points_.Database(), panel_.Browser().Holder(), aliases_,
+                               panel_.TopLevelBranches(),
+                               [this](const std::wstring& text) { Tell(text); });
+}
+
 bool ItemLinkDialog::LinkItemToTag(long column, HostTag* tag, const std::string& item) {
     return links_.LinkItemToTag(column, tag, item, CurrentAttributes());
+}
+
+void ItemLinkDialog::FillLinkGrid() {
+    links_.FillLinkGrid();
+    shownTagCount_ = links_.ShownTagCount();
 }
 
 LinkAttributes ItemLinkDialog::CurrentAttributes() const {

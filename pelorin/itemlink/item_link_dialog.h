@@ -1,16 +1,16 @@
 // The item link dialog: browses the configured OPC server's address space, shows the device's
 // tags in the grid with the items linked to their PV and DESC, links an item to a tag by a
-// double-click, and hands the changes to the host's tag database when it closes.
+// double-click, makes one tag per item of the server (Make OPC Tag), writes point tables into a
+// database, and hands the changes to the host's tag database when it closes.
 //
 // The dialog moves values between its controls and the plain classes that do the work: the
-// OPC session, the browse panel and the tag link table.
+// OPC session, the browse panel, the tag link table, tag creation and the point tables.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <string>
 
 #include "entry/device_record.h"
@@ -21,11 +21,10 @@
 #include "itemlink/ccell2000.h"
 #include "itemlink/cell_grid.h"
 #include "session/opc_session.h"
+#include "tags/alias_file.h"
+#include "tags/point_table_source.h"
+#include "tags/tag_creation.h"
 #include "tags/tag_link_table.h"
-
-namespace tabulo {
-class Database;
-}
 
 namespace pelorin {
 
@@ -66,8 +65,17 @@ private:
     void OnCellChange(long column, long row, long* accept);
     void DeleteCellLink(long column, long row, long sheet, long key, long shift, long* keyRef);
 
+    // Tag creation (Make OPC Tag, Advance) and the point tables ("...", CreateTable).
+    void MakeOpcTags();
+    void MakeOpcTagsAdvanced();
+    void ChooseDataSource();
+    void CreatePointTables();
+    // What a tag creation run borrows from the dialog.
+    TagRun MakeTagRun();
     // Tag creation links a new tag's PV with the attributes the dialog holds.
     bool LinkItemToTag(long column, HostTag* tag, const std::string& item);
+    // Reloads the grid from the host and recounts the shown tags.
+    void FillLinkGrid();
 
     void FillAttributeCombos();
     void LayOutGrid();
@@ -99,13 +107,17 @@ private:
     // The device's tags (the list's nodes are ours, the tags the host's) and the shown-tag count.
     TagLinkTable links_{nullptr, cellGrid_, *this};
     OpcSession session_;
-    // The database library's object for the point tables (the library's, never freed here).
-    tabulo::Database* database_ = nullptr;
+    // The database library's object for the point tables, from its CreateTabulo on the first
+    // "..." click (the library's, never freed here), and the data source chosen with it.
+    PointTableSource points_{[] { return CreateTabulo(); }};
+    // The tags with a grid row, as FillLinkGrid counted them: the running count of the tag
+    // limit during Make OPC Tag.
+    int shownTagCount_ = 0;
     // The VARTYPE each data-type entry stands for. Links carry the entry's index, the form the
     // combo shows and ShowCellLink reads back; the table says what an index means.
     std::array<VARTYPE, 6> dataTypes_{};
-    // Top-level branch name to its alias, read from AliasFile.txt for tag creation.
-    std::map<std::string, std::string> aliases_;
+    // Top-level branch name to its alias, read from AliasFile.txt once per dialog.
+    AliasMap aliases_;
     long gridEdited_ = 0; // set by the grid's CellChange; OK then links every shown tag anew
 };
 

@@ -10,9 +10,6 @@ list(APPEND PELORIN_SOURCES
   tags/tag_creation.cpp
   tags/tag_link_table.cpp
   tags/tag_name.cpp)
-list(APPEND PELORIN_LIBS opcidl)
-# The database library's declarations only: the point tables reach its object through a factory
-# that the item link dialog passes (the library's CreateTabulo).
-add_library(pelorin_tabulo_headers INTERFACE)
-target_include_directories(pelorin_tabulo_headers INTERFACE ${CMAKE_SOURCE_DIR}/platform/tabulo/include)
-list(APPEND PELORIN_LIBS pelorin_tabulo_headers)
+# The point tables go through the database library: the plug-in is linked against tabulo.dll
+# (CreateTabulo) and cannot be loaded without it.
+list(APPEND PELORIN_LIBS opcidl tabulo)

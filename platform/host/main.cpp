@@ -2,7 +2,7 @@
 // their OnCfgIoDev with records it owns and keeps each record in a device file.
 //
 //   host --plugin NAME|PATH --device FILE [--plugin ... --device ...] [--scenario FILE]
-//        [--out DIR] [--first N]
+//        [--out DIR] [--first N] [--database postgres|CONNECTION]
 //   host --world FILE [--plugin NAME]...   what the scenario needs set up before the host starts
 //                                          (world.h); the plug-ins where it names none
 //   host --steps           the scenario steps with their arguments and descriptions
@@ -31,7 +31,7 @@ namespace {
 const wchar_t kAppTitle[] = L"Configuration Host";
 const char kUsage[] =
     "usage: host --plugin marvesk|pelorin|PATH --device FILE [--plugin ... --device ...]\n"
-    "            [--scenario FILE] [--out DIR] [--first N]\n"
+    "            [--scenario FILE] [--out DIR] [--first N] [--database postgres|CONNECTION]\n"
     "       host --world SCENARIO [--plugin NAME]...\n"
     "       host --steps\n";
 
@@ -43,6 +43,9 @@ struct Options {
     bool steps = false;
     std::wstring output = L".";
     int first = 1;
+    // Where `given database` puts the point tables: a file (default), the test run's PostgreSQL
+    // in a schema of the scenario's own, or this ODBC data source.
+    std::wstring database;
 };
 
 int Usage(const std::string& problem) {
@@ -73,6 +76,8 @@ bool ParseOptions(Options& options, std::string& problem) {
             options.output = argv[++i];
         } else if (arg == L"--first" && hasValue) {
             options.first = _wtoi(argv[++i]);
+        } else if (arg == L"--database" && hasValue) {
+            options.database = argv[++i];
         } else {
             problem = "unknown or incomplete argument " + fw::WideToUtf8(arg);
             LocalFree(argv);
@@ -180,6 +185,8 @@ int Run() {
 
     host::HostSession session;
     session.SetFirst(options.first);
+    session.SetScenarioPlace(options.scenario, options.output);
+    session.Database().SetTarget(fw::WideToUtf8(options.database));
     for (size_t i = 0; i < options.plugins.size(); ++i) {
         if (!session.Add(options.plugins[i], options.devices[i], ExeDirectory(), problem)) {
             std::printf("host: %s\n", problem.c_str());

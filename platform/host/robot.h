@@ -66,6 +66,11 @@ public:
     bool CellKey(const Step& step, std::string& why);
     bool ExpectCell(const Step& step, std::string& why); // cell, rows
     bool ExpectTags(const Step& step, std::string& why); // tag, tags
+    // The scenario's database: the data-source dialog and the tables (robot_database.cpp).
+    bool ChooseDatabase(const Step& step, std::string& why);
+    bool ExpectTables(const Step& step, std::string& why);
+    bool ExpectTable(const Step& step, std::string& why);
+    bool ExpectRow(const Step& step, std::string& why);
     // Calls and their results (robot_calls.cpp).
     bool Call(const Step& step, std::string& why);
     bool Unload(const Step& step, std::string& why);

@@ -4,7 +4,9 @@
 
 #include "robot.h"
 #include "robot_util.h"
+#include "session.h"
 #include "step_syntax.h"
+#include "world.h"
 
 namespace host {
 namespace {
@@ -203,9 +205,17 @@ bool Robot::ExpectText(const Step& step, std::string& why) {
         return false;
     std::wstring actual;
     OnUi([&] { actual = TextOf(control); });
-    if (actual != Wide(step.Arg(1).text)) {
+    std::string expected = step.Arg(1).text;
+    if (!step.Arg(1).quoted) { // database: the source of the scenario's database
+        if (!session_.Database().Ready()) {
+            why = "the scenario has no database (given database)";
+            return false;
+        }
+        expected = session_.Database().Source();
+    }
+    if (actual != Wide(expected)) {
         why = "text of " + step.Arg(0).text + " is " + Quoted(actual) + ", expected " +
-              Quoted(step.Arg(1).text);
+              Quoted(expected);
         return false;
     }
     return true;
@@ -262,10 +272,18 @@ bool Robot::ExpectMessage(const Step& step, std::string& why) {
     }
     const std::wstring text = MessageBoxText(box);
     const bool any = !step.Arg(0).quoted && step.Arg(0).text == "*";
+    std::wstring expected = Wide(step.Arg(0).text);
+    if (!step.Arg(0).quoted && step.Arg(0).text == "alias-path") {
+        // The full path of AliasFile.txt beside the plug-in that reads it.
+        expected.clear();
+        for (auto& plugin : session_.Plugins())
+            if (expected.empty() && plugin->HasTags())
+                expected = AliasFileBeside(plugin->path);
+    }
     const int answer = AnswerId(step.Arg(2).text);
     HWND button = GetDlgItem(box, answer);
-    if (!any && text != Wide(step.Arg(0).text)) {
-        why = "the message is " + Quoted(text) + ", expected " + Quoted(step.Arg(0).text);
+    if (!any && text != expected) {
+        why = "the message is " + Quoted(text) + ", expected " + Quoted(expected);
         return false;
     }
     if (!button || !IsWindowVisible(button)) {

@@ -10,7 +10,7 @@ namespace {
 
 // Givens that say one thing about the whole scenario.
 const std::set<std::string> kOnce = {"given plugins", "given lang", "given browser",
-                                     "given alias-file"};
+                                     "given alias-file", "given database"};
 
 std::string AtLine(int line, const std::string& text) {
     return "line " + std::to_string(line) + ": " + text;

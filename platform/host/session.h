@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "record.h"
+#include "scenario_database.h"
 #include "tagdb.h"
 
 namespace host {
@@ -66,12 +67,25 @@ public:
     // The names of the loaded plug-ins, for messages.
     std::string Names() const;
 
+    // Where the scenario of this run lives and where its output goes.
+    void SetScenarioPlace(const std::wstring& scenarioFile, const std::wstring& outputDirectory) {
+        scenarioFile_ = scenarioFile;
+        outputDirectory_ = outputDirectory;
+    }
+    const std::wstring& ScenarioFile() const { return scenarioFile_; }
+    const std::wstring& OutputDirectory() const { return outputDirectory_; }
+    // The database of the scenario's point tables (given database).
+    ScenarioDatabase& Database() { return database_; }
+
 private:
     std::vector<std::unique_ptr<Plugin>> plugins_;
     int first_ = 1;
     int current_ = -1;
     std::unique_ptr<Record> before_;
     bool unloaded_ = false;
+    std::wstring scenarioFile_;
+    std::wstring outputDirectory_ = L".";
+    ScenarioDatabase database_;
 };
 
 // The record's fields as "name=value ...", for the host's report.

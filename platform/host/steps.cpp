@@ -31,6 +31,35 @@ bool ChildrenNoneAlone(const Step& step, std::string& why) {
     return true;
 }
 
+bool TagsBound(const Step& step, std::string& why) {
+    if (std::stol(step.Arg(0).text) > 100000) {
+        why = "at most 100000 tags";
+        return false;
+    }
+    return NonEmptyText(step, why);
+}
+
+// After the row number: pairs of a quoted column name and a quoted value or NULL.
+bool ColumnValuePairs(const Step& step, std::string& why) {
+    if ((step.ArgCount() - 2) % 2 != 0) {
+        why = "each column needs its value";
+        return false;
+    }
+    for (size_t i = 2; i < step.ArgCount(); i += 2) {
+        const FieldValue& column = step.Arg(i);
+        const FieldValue& value = step.Arg(i + 1);
+        if (!column.quoted || column.text.empty()) {
+            why = "argument " + std::to_string(i + 1) + " must be a column name in quotes";
+            return false;
+        }
+        if (!value.quoted && value.text != "NULL") {
+            why = "argument " + std::to_string(i + 2) + " must be a quoted value or NULL";
+            return false;
+        }
+    }
+    return true;
+}
+
 bool PumpBound(const Step& step, std::string& why) {
     if (std::stol(step.Arg(0).text) > 60000) {
         why = "pump at most 60000 ms";
@@ -52,12 +81,16 @@ const std::vector<StepEntry> kSteps = {
      nullptr, nullptr, WorldFile, nullptr},
     {"given browser on|off", "the OPC server browser registered or not (default on)",
      nullptr, nullptr, WorldBrowser, nullptr},
-    {"given alias-file \"<file>\"", "AliasFile.txt beside pelorin.dll for this scenario",
+    {"given alias-file \"<file>\"|none", "AliasFile.txt beside pelorin.dll (default: an empty one)",
      nullptr, GivenAliasFile, WorldAliasFile, nullptr},
     {"given field <name> <value>", "set a record field before the plug-in is called",
      nullptr, GivenField, nullptr, nullptr},
     {"given tag \"<name>\" [hidden] [pv \"<item>\"] [desc \"<item>\"]", "a tag the device has before the call",
      nullptr, GivenTagStep, nullptr, NonEmptyText},
+    {"given tags <count> \"<name>\"", "that many tags without links; {n} in the name counts up",
+     nullptr, GivenTagsStep, nullptr, TagsBound},
+    {"given database \"<file>\" [seed \"<sql>\"] [readonly]", "where the point tables go (see below)",
+     nullptr, GivenDatabase, WorldDatabase, NonEmptyText},
 
     {nullptr, "Calls (without call steps the host calls its one plug-in once)", nullptr, nullptr, nullptr, nullptr},
     {"call <plugin>", "once the previous call returned, call this plug-in",
@@ -86,7 +119,7 @@ const std::vector<StepEntry> kSteps = {
      &Robot::Key, nullptr, nullptr, nullptr},
     {"close", "the close box of the active dialog",
      &Robot::Close, nullptr, nullptr, nullptr},
-    {"expect text <id> \"<text>\"", "the control's text",
+    {"expect text <id> \"<text>\"|database", "the control's text",
      &Robot::ExpectText, nullptr, nullptr, nullptr},
     {"expect visible <id> yes|no", "the control is visible",
      &Robot::ExpectState, nullptr, nullptr, nullptr},
@@ -98,7 +131,7 @@ const std::vector<StepEntry> kSteps = {
      &Robot::ExpectFocus, nullptr, nullptr, nullptr},
     {"expect glyphs <id>", "the control's font has glyphs for all of its text",
      &Robot::ExpectGlyphs, nullptr, nullptr, nullptr},
-    {"expect message \"<text>\"|* answer OK|YES|NO|CANCEL", "wait ≤10 s for a message box, match its whole text, answer",
+    {"expect message \"<text>\"|alias-path|* answer OK|YES|NO|CANCEL", "wait ≤10 s for a message box, match its whole text, answer",
      &Robot::ExpectMessage, nullptr, nullptr, nullptr},
     {"expect closed", "the dialog of the last step has ended",
      &Robot::ExpectClosed, nullptr, nullptr, nullptr},
@@ -138,6 +171,16 @@ const std::vector<StepEntry> kSteps = {
      &Robot::ExpectCell, nullptr, nullptr, nullptr},
     {"expect rows <id> <count>", "the grid's row count, title row included",
      &Robot::ExpectCell, nullptr, nullptr, nullptr},
+
+    {nullptr, "Point tables: the scenario's database (given database)", nullptr, nullptr, nullptr, nullptr},
+    {"choose-database", "data-source dialog: the database's kind, its source, OK",
+     &Robot::ChooseDatabase, nullptr, nullptr, nullptr},
+    {"expect tables none|\"<name>\" ...", "the database holds exactly these tables",
+     &Robot::ExpectTables, nullptr, nullptr, nullptr},
+    {"expect table \"<name>\" columns \"<column:TYPE>\" ... rows <count>", "its columns in order with their types, and its row count",
+     &Robot::ExpectTable, nullptr, nullptr, nullptr},
+    {"expect row \"<table>\" <row> \"<column>\" <value> ...", "row <row> (from 1) holds: \"<column>\" \"<text>\"|NULL ...",
+     &Robot::ExpectRow, nullptr, nullptr, ColumnValuePairs},
 
     {nullptr, "Results of the current call", nullptr, nullptr, nullptr, nullptr},
     {"expect result <n>", "OnCfgIoDev returned n",

@@ -6,10 +6,32 @@
 
 namespace host {
 
+std::wstring NameKey(const std::string& name) {
+    // Most names are ASCII, which every ANSI code page holds as it is and whose upper case is
+    // that of the letters a to z: no trip through the system's tables.
+    std::wstring ascii;
+    ascii.reserve(name.size());
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            break;
+        ascii += static_cast<wchar_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    if (ascii.size() == name.size())
+        return ascii;
+    std::wstring key = fw::ToWide(name.c_str());
+    if (key.empty())
+        return key;
+    // Upper case by the system's table, independent of any user's locale.
+    const int length = static_cast<int>(key.size());
+    std::wstring upper(key.size(), L'\0');
+    if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, key.data(), length, &upper[0], length) ==
+        length)
+        return upper;
+    return key;
+}
+
 bool SameName(const std::string& a, const std::string& b) {
-    const std::wstring wa = fw::ToWide(a.c_str()), wb = fw::ToWide(b.c_str());
-    return CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(),
-                                static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
+    return NameKey(a) == NameKey(b);
 }
 
 const LinkData* TagData::Link(const std::string& parameter) const {
@@ -66,13 +88,22 @@ int Tag::AddLink(const pelorin::TagLink* link) {
         data.badValue = link->badValue;
         data.showValue = link->showValue;
         data.readWrite = link->readWrite;
-        for (LinkData& existing : data_.links) {
-            if (SameName(existing.parameter, data.parameter)) {
-                existing = data;
-                return 1;
-            }
+        const std::wstring parameter = NameKey(data.parameter);
+        LinkData* replaced = nullptr;
+        for (LinkData& existing : data_.links)
+            if (!replaced && NameKey(existing.parameter) == parameter)
+                replaced = &existing;
+        if (!replaced)
+            data_.links.reserve(data_.links.size() + 1);
+        // The index learns of the new link before it forgets the one it replaces: an item that
+        // both link must stay this tag's. Nothing below throws.
+        database_.LinkAdded(data.item, this);
+        if (replaced) {
+            database_.LinkRemoved(replaced->item);
+            *replaced = std::move(data);
+        } else {
+            data_.links.push_back(std::move(data));
         }
-        data_.links.push_back(data);
         return 1;
     } catch (...) {
         return 0;
@@ -83,24 +114,42 @@ int Tag::RemoveLink(const fw::String* parameter) {
     if (!parameter)
         return 0;
     try {
-        const std::string name = parameter->str();
-        const size_t before = data_.links.size();
-        data_.links.erase(
-            std::remove_if(data_.links.begin(), data_.links.end(),
-                           [&](const LinkData& link) { return SameName(link.parameter, name); }),
-            data_.links.end());
-        return data_.links.size() != before ? 1 : 0;
+        const std::wstring name = NameKey(parameter->str());
+        std::vector<bool> goes;
+        goes.reserve(data_.links.size());
+        for (const LinkData& link : data_.links)
+            goes.push_back(NameKey(link.parameter) == name);
+        std::vector<LinkData> kept;
+        kept.reserve(data_.links.size());
+        // Nothing below throws: the index forgets exactly the links that go.
+        bool removed = false;
+        for (size_t i = 0; i < data_.links.size(); ++i) {
+            if (goes[i]) {
+                database_.LinkRemoved(data_.links[i].item);
+                removed = true;
+            } else {
+                kept.push_back(std::move(data_.links[i]));
+            }
+        }
+        data_.links.swap(kept);
+        return removed ? 1 : 0;
     } catch (...) {
         return 0;
     }
 }
 
 int Tag::ClearLinks() {
+    for (const LinkData& link : data_.links)
+        database_.LinkRemoved(link.item);
     data_.links.clear();
     return 1;
 }
 
 bool TagDatabase::Check(const std::vector<TagData>& tags, std::string& error) {
+    // One pass with indexes: the first tag of each name, and the first tag linking each item.
+    std::unordered_map<std::wstring, size_t> names;
+    std::unordered_map<std::string, size_t> items;
+    names.reserve(tags.size());
     for (size_t i = 0; i < tags.size(); ++i) {
         const TagData& tag = tags[i];
         const std::string which = "tag " + std::to_string(i + 1);
@@ -108,11 +157,10 @@ bool TagDatabase::Check(const std::vector<TagData>& tags, std::string& error) {
             error = which + " has no name";
             return false;
         }
-        for (size_t j = 0; j < i; ++j) {
-            if (SameName(tags[j].name, tag.name)) {
-                error = which + " repeats the name of tag " + std::to_string(j + 1);
-                return false;
-            }
+        const auto name = names.emplace(NameKey(tag.name), i);
+        if (!name.second) {
+            error = which + " repeats the name of tag " + std::to_string(name.first->second + 1);
+            return false;
         }
         for (size_t k = 0; k < tag.links.size(); ++k) {
             const LinkData& link = tag.links[k];
@@ -124,54 +172,71 @@ bool TagDatabase::Check(const std::vector<TagData>& tags, std::string& error) {
                 error = which + " has two links for one parameter";
                 return false;
             }
-            for (size_t j = 0; j < tags.size(); ++j) {
-                if (j == i)
-                    continue;
-                for (const LinkData& other : tags[j].links) {
-                    if (other.item == link.item) {
-                        error = which + " and tag " + std::to_string(j + 1) + " link the same item";
-                        return false;
-                    }
-                }
+            const auto item = items.emplace(link.item, i);
+            if (!item.second && item.first->second != i) {
+                error = "tag " + std::to_string(item.first->second + 1) + " and tag " +
+                        std::to_string(i + 1) + " link the same item";
+                return false;
             }
         }
     }
     return true;
 }
 
+void TagDatabase::Append(const TagData& data) {
+    tags_.push_back(std::make_unique<Tag>(*this, data));
+    Tag* tag = tags_.back().get();
+    byName_.emplace(NameKey(data.name), tag);
+    for (const LinkData& link : data.links)
+        LinkAdded(link.item, tag);
+}
+
+void TagDatabase::LinkAdded(const std::string& item, Tag* tag) {
+    Owner& owner = byItem_.emplace(item, Owner{tag, 0}).first->second;
+    ++owner.links;
+}
+
+void TagDatabase::LinkRemoved(const std::string& item) {
+    const auto found = byItem_.find(item);
+    if (found != byItem_.end() && --found->second.links <= 0)
+        byItem_.erase(found);
+}
+
 bool TagDatabase::Load(const std::vector<TagData>& tags, std::string& error) {
     if (!Check(tags, error))
         return false;
     tags_.clear();
+    byName_.clear();
+    byItem_.clear();
     for (const TagData& tag : tags)
-        tags_.push_back(std::make_unique<Tag>(*this, tag));
+        Append(tag);
     committed_ = tags;
     return true;
 }
 
 bool TagDatabase::AddCommitted(const TagData& tag, std::string& error) {
+    return AddCommitted(std::vector<TagData>{tag}, error);
+}
+
+bool TagDatabase::AddCommitted(const std::vector<TagData>& tags, std::string& error) {
     std::vector<TagData> all = committed_;
-    all.push_back(tag);
+    all.insert(all.end(), tags.begin(), tags.end());
     if (!Check(all, error))
         return false;
-    tags_.push_back(std::make_unique<Tag>(*this, tag));
+    for (const TagData& tag : tags)
+        Append(tag);
     committed_ = std::move(all);
     return true;
 }
 
 Tag* TagDatabase::Find(const std::string& name) const {
-    for (const std::unique_ptr<Tag>& tag : tags_)
-        if (SameName(tag->Data().name, name))
-            return tag.get();
-    return nullptr;
+    const auto found = byName_.find(NameKey(name));
+    return found == byName_.end() ? nullptr : found->second;
 }
 
 const Tag* TagDatabase::LinkOwner(const std::string& item) const {
-    for (const std::unique_ptr<Tag>& tag : tags_)
-        for (const LinkData& link : tag->Data().links)
-            if (link.item == item)
-                return tag.get();
-    return nullptr;
+    const auto found = byItem_.find(item);
+    return found == byItem_.end() ? nullptr : found->second.tag;
 }
 
 int TagDatabase::ListTags(fw::PtrList* tags) {
@@ -205,13 +270,21 @@ pelorin::HostTag* TagDatabase::CreateTag(int, int, const fw::String* name,
     if (!name || name->empty())
         return nullptr;
     try {
-        if (Find(name->str()))
+        std::wstring key = NameKey(name->str());
+        if (byName_.count(key))
             return nullptr;
         TagData data;
         data.name = name->str();
         data.description = description ? description->str() : std::string();
         tags_.push_back(std::make_unique<Tag>(*this, std::move(data)));
-        return tags_.back().get();
+        Tag* tag = tags_.back().get();
+        try {
+            byName_.emplace(std::move(key), tag);
+        } catch (...) {
+            tags_.pop_back(); // a tag the index does not know would be created twice
+            throw;
+        }
+        return tag;
     } catch (...) {
         return nullptr;
     }

@@ -12,11 +12,15 @@
 //   replaces that link.
 // - RemoveLink removes the tag's link for that parameter name, ignoring case.
 // - IsHidden is the hidden flag of the device file.
+//
+// Names and item ids are kept in indexes, so that a run creating and linking thousands of tags
+// costs time in proportion to their number, not its square.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "pelorin/tags/host_tag_db.h"
@@ -43,7 +47,9 @@ struct TagData {
     const LinkData* Link(const std::string& parameter) const;
 };
 
-// Names and parameter names compare ignoring case, in the process code page.
+// Names and parameter names compare ignoring case, in the process code page: two names are the
+// same when their keys are. The key is the name in UTF-16, upper-cased.
+std::wstring NameKey(const std::string& name);
 bool SameName(const std::string& a, const std::string& b);
 
 class TagDatabase;
@@ -81,8 +87,9 @@ public:
     // Replaces everything with tags from the device file. False with a message, and nothing
     // changed, when they break a policy (empty or repeated names, an item linked twice).
     bool Load(const std::vector<TagData>& tags, std::string& error);
-    // Adds a committed tag, as if the device file had it.
+    // Adds committed tags, as if the device file had them; nothing when one breaks a policy.
     bool AddCommitted(const TagData& tag, std::string& error);
+    bool AddCommitted(const std::vector<TagData>& tags, std::string& error);
 
     const std::vector<TagData>& Committed() const { return committed_; }
     size_t Count() const { return tags_.size(); }
@@ -98,11 +105,25 @@ public:
                                 const fw::String* description) override;
 
 private:
+    friend class Tag;
+
     static bool Check(const std::vector<TagData>& tags, std::string& error);
+    void Append(const TagData& data);
+    // The item index follows every link a tag gains or loses.
+    void LinkAdded(const std::string& item, Tag* tag);
+    void LinkRemoved(const std::string& item);
 
     // Tags keep their addresses while the host runs: the plug-in holds pointers to them.
     std::vector<std::unique_ptr<Tag>> tags_;
     std::vector<TagData> committed_;
+    // Name key -> tag, and item id -> the tag that links it with how many of its links (one tag
+    // may link an item to two parameters).
+    std::unordered_map<std::wstring, Tag*> byName_;
+    struct Owner {
+        Tag* tag;
+        int links;
+    };
+    std::unordered_map<std::string, Owner> byItem_;
 };
 
 } // namespace host

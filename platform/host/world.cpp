@@ -76,6 +76,8 @@ bool DescribeWorld(const Scenario& scenario, const std::wstring& scenarioPath,
             aliasTargets.push_back(target);
     }
     lines.insert(lines.end(), world.lines.begin(), world.lines.end());
+    if (world.noAliasFile)
+        lines.push_back("no-alias-file");
     if (!world.aliasFile.empty()) {
         if (aliasTargets.empty()) {
             error = "given alias-file: no plug-in of this scenario reads an alias file";

@@ -6,6 +6,11 @@
 //   network   FILE                 register the network provider with this tree
 //   browser   on|off               register the OPC server browser or not
 //   alias-file FILE DESTINATION    copy FILE to DESTINATION for the run, remove it afterwards
+//   no-alias-file                  no AliasFile.txt beside the plug-ins (without this line and
+//                                  without alias-file, pelorin runs as installed: beside it an
+//                                  empty AliasFile.txt, removed afterwards)
+//   database  file [postgres]      the scenario writes point tables; run it against a database
+//                                  file, and again against the test run's PostgreSQL
 // Files are full Windows paths; relative ones in the scenario are relative to its folder.
 #pragma once
 
@@ -23,6 +28,7 @@ struct WorldContext {
     std::vector<std::string> plugins; // from `given plugins`
     std::vector<std::string> lines;   // servers, network, browser, in the scenario's order
     std::wstring aliasFile;           // from `given alias-file`, resolved
+    bool noAliasFile = false;         // `given alias-file none`
 
     // A file named by the scenario as a full path; false when it does not exist.
     bool ResolveFile(const std::string& utf8, std::wstring& path, std::string& why) const;

@@ -1,5 +1,8 @@
-// The scenario steps on grid cells and tags: their shapes, and the tags `given tag` describes.
+// The scenario steps on grid cells, tags and the point tables' database: their shapes, and the
+// tags `given tag` and `given tags` describe.
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "given.h"
 #include "scenario.h"
@@ -80,6 +83,43 @@ TEST(CellAndTagSteps, GivenTagsThatBreakAPolicyAreRefused) {
     EXPECT_FALSE(db.AddCommitted(thief, error));
     EXPECT_EQ(1u, db.Count());
     EXPECT_EQ(1u, db.Committed().size());
+}
+
+TEST(CellAndTagSteps, ManyTagsAreNamedByCounting) {
+    host::Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(host::ParseScenario("given tags 3 \"Old{n}_{n}\"\n", scenario, error)) << error;
+    const std::vector<host::TagData> tags = host::GivenTags(scenario.given[0]);
+    ASSERT_EQ(3u, tags.size());
+    EXPECT_EQ("Old1_1", tags[0].name);
+    EXPECT_EQ("Old3_3", tags[2].name);
+    EXPECT_NE(std::string::npos, ParseError("given tags 100001 \"T{n}\"\n").find("at most"));
+    EXPECT_NE(std::string::npos, ParseError("given tags 2 \"\"\n").find("needs a text"));
+}
+
+TEST(DatabaseSteps, RowsAreColumnsWithValuesOrNull) {
+    host::Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(host::ParseScenario(
+        "given database \"points.db\" readonly seed \"t.sql\"\nchoose-database\n"
+        "expect tables none\nexpect tables \"A\" \"B\"\n"
+        "expect table \"A\" columns \"DeviceName:TEXT\" \"X:INTEGER\" rows 1\n"
+        "expect row \"A\" 1 \"DeviceName\" \"Device1\" \"X\" NULL\n"
+        "expect text 1034 database\nexpect message alias-path answer OK\n",
+        scenario, error))
+        << error;
+    EXPECT_EQ(1u, scenario.given.size());
+    EXPECT_EQ(7u, scenario.steps.size());
+    EXPECT_NE(std::string::npos, ParseError("expect row \"A\" 1 \"X\"\n").find("as argument 4"));
+    EXPECT_NE(std::string::npos,
+              ParseError("expect row \"A\" 1 \"X\" \"1\" \"Y\"\n").find("needs its value"));
+    EXPECT_NE(std::string::npos,
+              ParseError("expect row \"A\" 1 \"X\" null\n").find("a quoted value or NULL"));
+    EXPECT_NE(std::string::npos, ParseError("expect row \"A\" 1 X \"1\"\n").find("quoted"));
+    EXPECT_NE(std::string::npos,
+              ParseError("expect table \"A\" columns rows 1\n").find("quoted text"));
+    EXPECT_NE(std::string::npos,
+              ParseError("given database \"a.db\"\ngiven database \"b.db\"\n").find("twice"));
 }
 
 } // namespace

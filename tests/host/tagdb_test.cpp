@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "device_file.h"
 #include "record.h"
@@ -56,6 +57,101 @@ TEST(TagPolicies, CreateTagRefusesEmptyAndExistingNamesIgnoringCase) {
     EXPECT_EQ(nullptr, Create(db, chinese.c_str()));
     EXPECT_EQ(3u, db.Count());
     EXPECT_EQ(0, pump->IsHidden());
+}
+
+TEST(TagPolicies, NamesIgnoreCaseBeyondAsciiInTheCodePage) {
+    host::TagDatabase db;
+    // Full-width Latin, Greek and Cyrillic letters are all in code page 936.
+    const wchar_t* pairs[][2] = {{L"ＴａｇＡ", L"ｔＡＧａ"}, {L"αβγ", L"ΑΒΓ"}, {L"дом", L"ДОМ"}};
+    for (const auto& pair : pairs) {
+        const std::string first = fw::ToAnsi(pair[0]), second = fw::ToAnsi(pair[1]);
+        ASSERT_NE(nullptr, Create(db, first.c_str()));
+        EXPECT_EQ(nullptr, Create(db, second.c_str()));
+        EXPECT_NE(nullptr, db.Find(second));
+    }
+    EXPECT_NE(nullptr, Create(db, fw::ToAnsi(L"锅炉").c_str()));
+    EXPECT_EQ(nullptr, db.Find(fw::ToAnsi(L"锅")));
+    EXPECT_EQ(4u, db.Count());
+}
+
+TEST(TagPolicies, NameKeysAgreeWithTheSystemsCaseBlindComparison) {
+    // Every character the code page holds: a character and its key compare equal ignoring case,
+    // and so do its lower- and upper-case forms, which share its key.
+    int checked = 0;
+    for (unsigned unit = 1; unit < 0x10000; ++unit) {
+        const wchar_t c = static_cast<wchar_t>(unit);
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue;
+        BOOL lossy = FALSE;
+        char bytes[4] = {};
+        const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &c, 1, bytes, sizeof bytes,
+                                          nullptr, &lossy);
+        if (n <= 0 || lossy)
+            continue;
+        const std::string ansi(bytes, static_cast<size_t>(n));
+        const std::wstring key = host::NameKey(ansi);
+        ASSERT_EQ(CSTR_EQUAL,
+                  CompareStringOrdinal(&c, 1, key.c_str(), static_cast<int>(key.size()), TRUE))
+            << "U+" << std::hex << unit;
+        wchar_t lower = c;
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, &c, 1, &lower, 1);
+        BOOL lowerLossy = FALSE;
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &lower, 1, bytes, sizeof bytes, nullptr,
+                            &lowerLossy);
+        if (!lowerLossy && CompareStringOrdinal(&c, 1, &lower, 1, TRUE) == CSTR_EQUAL) {
+            EXPECT_EQ(key, host::NameKey(fw::ToAnsi(std::wstring(1, lower).c_str())))
+                << "U+" << std::hex << unit;
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, 20000);
+}
+
+TEST(TagPolicies, AnItemIsFreeOnlyOnceItsLastLinkIsGone) {
+    host::TagDatabase db;
+    HostTag* owner = Create(db, "T1");
+    HostTag* other = Create(db, "T2");
+    TagLink pv = Link("PV", "Dev.A"), desc = Link("DESC", "Dev.A"), moved = Link("pv", "Dev.B");
+    ASSERT_NE(0, owner->AddLink(&pv));
+    ASSERT_NE(0, owner->AddLink(&desc));
+    ASSERT_NE(0, owner->AddLink(&pv)); // the same link again changes nothing
+    const fw::String pvName("PV"), descName("Desc");
+    owner->RemoveLink(&pvName);
+    TagLink taken = Link("PV", "Dev.A");
+    EXPECT_EQ(0, other->AddLink(&taken)) << "DESC still links Dev.A to T1";
+    owner->RemoveLink(&descName);
+    EXPECT_NE(0, other->AddLink(&taken));
+    EXPECT_EQ(other, db.LinkOwner("Dev.A"));
+    // A link replaced for its parameter frees its old item; ClearLinks frees them all.
+    ASSERT_NE(0, other->AddLink(&moved));
+    EXPECT_EQ(nullptr, db.LinkOwner("Dev.A"));
+    EXPECT_EQ(other, db.LinkOwner("Dev.B"));
+    ASSERT_NE(0, owner->AddLink(&desc));
+    other->ClearLinks();
+    EXPECT_EQ(nullptr, db.LinkOwner("Dev.B"));
+    EXPECT_EQ(owner, db.LinkOwner("Dev.A"));
+}
+
+TEST(TagPolicies, CommittedTagsAreIndexedLikeCreatedOnes) {
+    host::TagDatabase db;
+    std::string error;
+    std::vector<host::TagData> tags(3);
+    tags[0].name = "A";
+    tags[1].name = "B";
+    tags[1].links.push_back({"PV", "Dev.B", 0, 0, 0, 0});
+    tags[2].name = "C";
+    ASSERT_TRUE(db.AddCommitted(tags, error)) << error;
+    EXPECT_EQ(nullptr, Create(db, "b"));
+    TagLink taken = Link("PV", "Dev.B");
+    EXPECT_EQ(0, db.Find("a")->AddLink(&taken));
+    // A batch that breaks a policy adds none of its tags.
+    std::vector<host::TagData> more(2);
+    more[0].name = "D";
+    more[1].name = "a";
+    EXPECT_FALSE(db.AddCommitted(more, error));
+    EXPECT_EQ("tag 5 repeats the name of tag 1", error);
+    EXPECT_EQ(nullptr, db.Find("D"));
+    EXPECT_EQ(3u, db.Count());
 }
 
 TEST(TagPolicies, ListTagsReplacesTheListWithEveryTagInCreationOrder) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 using Entry = int(__cdecl*)(int, void*);
@@ -61,6 +63,37 @@ TEST(PluginLoad, LoadsOnAThreadWithoutComAndInitialisesIt) {
 
 TEST(PluginLoad, RefusesToLoadWhenTheThreadIsInTheMultithreadedApartment) {
     EXPECT_FALSE(LoadOnThread(COINIT_MULTITHREADED, true).loaded);
+}
+
+// The plug-in is linked against the database library: installed without tabulo.dll beside it,
+// it does not load.
+TEST(PluginLoad, NeedsTheDatabaseLibraryBesideIt) {
+    wchar_t path[MAX_PATH] = {}, temp[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring bin = path;
+    bin = bin.substr(0, bin.find_last_of(L"\\/") + 1);
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder =
+        std::wstring(temp) + L"pelorin-install-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    for (const wchar_t* file : {L"pelorin.dll", L"framework.dll"})
+        ASSERT_TRUE(CopyFileW((bin + file).c_str(), (folder + file).c_str(), FALSE));
+    // Only the plug-in's own folder and the system's: not the folder of this program.
+    const DWORD search = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+    HMODULE plugin = LoadLibraryExW((folder + L"pelorin.dll").c_str(), nullptr, search);
+    const DWORD error = GetLastError();
+    EXPECT_EQ(nullptr, plugin);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), error);
+    if (plugin)
+        FreeLibrary(plugin);
+    ASSERT_TRUE(CopyFileW((bin + L"tabulo.dll").c_str(), (folder + L"tabulo.dll").c_str(), FALSE));
+    plugin = LoadLibraryExW((folder + L"pelorin.dll").c_str(), nullptr, search);
+    EXPECT_NE(nullptr, plugin);
+    if (plugin)
+        FreeLibrary(plugin);
+    for (const wchar_t* file : {L"pelorin.dll", L"framework.dll", L"tabulo.dll"})
+        DeleteFileW((folder + file).c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace

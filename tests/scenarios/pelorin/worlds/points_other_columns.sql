@@ -1,0 +1,1 @@
+CREATE TABLE "Channel1Device1" ("DeviceName" TEXT, "Other" TEXT);

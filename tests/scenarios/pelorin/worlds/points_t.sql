@@ -1,0 +1,2 @@
+CREATE TABLE t (x TEXT);
+INSERT INTO t VALUES ('kept');
