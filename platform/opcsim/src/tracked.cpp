@@ -3,8 +3,10 @@
 namespace opcsim {
 
 void DieAbruptly() {
-    if (OwnProcess())
-        TerminateProcess(GetCurrentProcess(), 3);
+    if (!OwnProcess())
+        return;
+    BeforeOwnProcessDies();
+    TerminateProcess(GetCurrentProcess(), 3);
 }
 
 void Tracked::Enter(const wchar_t* method) {
