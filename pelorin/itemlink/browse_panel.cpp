@@ -90,7 +90,8 @@ void BrowsePanel::RefreshLeaves(const std::wstring& filter) {
         return;
     fw::WaitCursor wait;
     {
-        BrowseWalk walk(browser_, PathBelowRoot(tree_, root_, tree_.Selected()));
+        const HTREEITEM selected = tree_.Selected();
+        BrowseWalk walk(browser_, PathBelowRoot(tree_, root_, selected));
         if (walk.Succeeded()) {
             // A walk that failed leaves the list as it was: better the last branch's leaves
             // than another position's.
@@ -98,6 +99,7 @@ void BrowsePanel::RefreshLeaves(const std::wstring& filter) {
             if (browser_.Browse(OPC_LEAF, filter, dataTypeFilter_, names) != S_OK)
                 names.clear();
             leaves_.Fill(names);
+            listedBranch_ = selected;
         }
     }
     leaves_.FitHorizontalExtent();
@@ -118,16 +120,18 @@ bool BrowsePanel::ChooseLeaf(std::string& itemId) {
     if (!browser_.Available())
         return false;
     fw::WaitCursor wait;
-    BrowseWalk walk(browser_, PathBelowRoot(tree_, root_, tree_.Selected()));
+    // The leaves listed are those of the branch they were listed for, which is not the tree's
+    // selection when the server refused to enter that: the server is asked there, or nowhere,
+    // since at another position a name may stand for another item.
+    BrowseWalk walk(browser_, PathBelowRoot(tree_, root_, listedBranch_));
     itemId.clear();
     const int selected = leaves_.Selection();
     if (selected < 0)
         return true;
     const std::wstring name = leaves_.Text(selected);
     itemId = WideToAnsi(name.c_str());
-    // A walk that stopped short does not stop the choice: the server is asked where it ended.
     std::wstring id;
-    if (SUCCEEDED(browser_.GetItemId(name, id)))
+    if (walk.Succeeded() && SUCCEEDED(browser_.GetItemId(name, id)))
         itemId = WideToAnsi(id.c_str());
     return true;
 }

@@ -59,6 +59,7 @@ private:
     ListBox flat_;
     AddressSpaceBrowser browser_;
     HTREEITEM root_ = nullptr;
+    HTREEITEM listedBranch_ = nullptr; // the branch whose leaves the leaf list shows
     VARTYPE dataTypeFilter_ = VT_EMPTY;
     OPCNAMESPACETYPE namespaceType_ = OPC_NS_HIERARCHIAL;
 };

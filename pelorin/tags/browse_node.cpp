@@ -89,13 +89,24 @@ struct BrowseNode::Walk {
     const BrowseInterface& browse;
     int depthLimit;
     size_t namesLeft;
+    size_t charsLeft;
 
     bool Exhausted() const { return namesLeft == 0; }
-    // Counts one more node; false when the walk has made all it may.
-    bool Spend() {
-        if (namesLeft == 0)
+    // Counts one more node with a name of `chars` characters; false when the walk has made all
+    // it may.
+    bool Spend(size_t chars) {
+        if (namesLeft == 0 || !SpendChars(chars))
             return false;
         --namesLeft;
+        return true;
+    }
+    // Counts characters kept; once they run out the walk is over.
+    bool SpendChars(size_t chars) {
+        if (chars > charsLeft) {
+            namesLeft = 0;
+            return false;
+        }
+        charsLeft -= chars;
         return true;
     }
 };
@@ -103,7 +114,7 @@ struct BrowseNode::Walk {
 BrowseNode::BrowseNode(ItemIdMap& map, const BrowseInterface& browse, const std::string& name,
                        int depth)
     : name_(name), depth_(depth), browse_(std::addressof(browse)) {
-    Walk walk{map, browse, SnapshotDepthLimit(), kMaxSnapshotNames};
+    Walk walk{map, browse, SnapshotDepthLimit(), kMaxSnapshotNames, kMaxSnapshotChars};
     Explore(walk);
 }
 
@@ -167,7 +178,7 @@ bool BrowseNode::TakeBranches(Walk& walk) {
                 continue; // nothing to go down into
             std::string ansi = Narrow(name.get());
             name.reset();
-            if (!walk.Spend())
+            if (!walk.Spend(ansi.size()))
                 break;
             branches_.push_back(
                 std::unique_ptr<BrowseNode>(new BrowseNode(walk, std::move(ansi), depth_ + 1)));
@@ -194,9 +205,10 @@ void BrowseNode::TakeItems(Walk& walk) {
             TaskString name(batch.Take());
             if (!name)
                 continue;
-            if (!walk.Spend())
+            std::string ansi = Narrow(name.get());
+            if (!walk.Spend(ansi.size()))
                 break;
-            std::unique_ptr<BrowseNode> child(new BrowseNode(walk, Narrow(name.get()), depth_ + 1));
+            std::unique_ptr<BrowseNode> child(new BrowseNode(walk, std::move(ansi), depth_ + 1));
             if (!child->leaves_.empty()) {
                 nested_.push_back(std::move(child));
                 continue;
@@ -206,9 +218,11 @@ void BrowseNode::TakeItems(Walk& walk) {
             LPWSTR id = nullptr;
             const HRESULT found = browse ? browse->GetItemID(name.get(), &id) : E_FAIL;
             TaskString itemId(id);
-            if (SUCCEEDED(found) && itemId) {
-                child->itemId_ = Narrow(itemId.get());
-                itemId.reset();
+            const bool identified = SUCCEEDED(found) && itemId;
+            std::string ansiId = identified ? Narrow(itemId.get()) : std::string();
+            itemId.reset();
+            if (identified && walk.SpendChars(ansiId.size())) {
+                child->itemId_ = std::move(ansiId);
                 leaves_.push_back(std::move(child));
                 walk.map.Enter(leaves_.back().get());
             } else if (!child->branches_.empty() || !child->nested_.empty()) {

@@ -8,11 +8,12 @@
 // plain item; one it does enter and that has items of its own is a nested item, kept aside.
 //
 // Bounds a server cannot push past: a walk enters at most kMaxSnapshotDepth levels below the
-// branch it starts from, and makes at most kMaxSnapshotNames nodes. Without them a server that
-// lets the client move down into every name (an address space without a bottom, or a branch that
-// lists itself) would recurse until the stack runs out, and one with several names on each such
-// level would never finish. A walk stopped by a bound keeps what it had and still moves up once
-// for every move down.
+// branch it starts from, makes at most kMaxSnapshotNames nodes and keeps at most
+// kMaxSnapshotChars characters of names and item ids. Without them a server that lets the client
+// move down into every name (an address space without a bottom, or a branch that lists itself)
+// would recurse until the stack runs out, one with several names on each such level would never
+// finish, and one whose names are huge would take all the process's memory long before. A walk
+// stopped by a bound keeps what it had and still moves up once for every move down.
 #pragma once
 
 #include <windows.h>
@@ -39,6 +40,8 @@ constexpr ULONG kBrowseBatch = 100;
 constexpr int kMaxSnapshotDepth = 64;
 // Nodes one walk makes, counting every name it handles; well above any real top-level branch.
 constexpr size_t kMaxSnapshotNames = 1000000;
+// Characters of names and item ids one walk keeps: room for kMaxSnapshotNames names of 30.
+constexpr size_t kMaxSnapshotChars = 32u * 1024u * 1024u;
 
 class BrowseNode {
 public:

@@ -73,7 +73,10 @@ TEST(ConfigTest, ReadsTimingFaultsAndLiveliness) {
          "faults": {"shutdown": {"afterMs": 10, "disconnect": true, "graceMs": 20},
                     "delays": {"IOPCServer::AddGroup": 300, "*": 5},
                     "die": {"at": "IConnectionPoint::Unadvise", "call": 2},
-                    "keepSinks": {"callAfterMs": 1500}}}]})",
+                    "keepSinks": {"callAfterMs": 1500},
+                    "during": [{"at": "IEnumString::Next", "call": 2, "send": ["shutdown",
+                                "malformed"], "reason": "now"},
+                               {"at": "IOPCServer::RemoveGroup", "send": ["dataChange"]}]}}]})",
                                     error);
     ASSERT_TRUE(world) << error;
     const opcsim::ServerConfig& server = *world->servers[0];
@@ -97,6 +100,13 @@ TEST(ConfigTest, ReadsTimingFaultsAndLiveliness) {
     EXPECT_EQ(L"IConnectionPoint::Unadvise", f.dieAt);
     EXPECT_EQ(2u, f.dieCall);
     EXPECT_EQ(1500u, f.keepSinkCallAfterMs);
+    ASSERT_EQ(2u, f.during.size());
+    EXPECT_EQ(L"IEnumString::Next", f.during[0].at);
+    EXPECT_EQ(2u, f.during[0].call);
+    EXPECT_TRUE(f.during[0].shutdown && f.during[0].malformed && !f.during[0].dataChange);
+    EXPECT_EQ(L"now", f.during[0].reason);
+    EXPECT_EQ(0u, f.during[1].call) << "every call";
+    EXPECT_TRUE(f.during[1].dataChange && !f.during[1].shutdown);
 }
 
 TEST(ConfigTest, RevisesUpdateRatesToTheClosestItOffers) {
@@ -122,6 +132,9 @@ TEST(ConfigTest, RefusesTimingFaultsItCannotPlay) {
           std::string(R"("faults": {"keepSinks": {}}})"), std::string(R"("rates": [0]})"),
           std::string(R"("rates": []})"), std::string(R"("notify": {"items": ["nowhere"]}})"),
           std::string(R"("notify": {"every": 0}})"),
+          std::string(R"("faults": {"during": [{"send": ["shutdown"]}]}})"),
+          std::string(R"("faults": {"during": [{"at": "IEnumString::Next"}]}})"),
+          std::string(R"("faults": {"during": [{"at": "IEnumString::Next", "send": ["x"]}]}})"),
           std::string(R"("space": [{"item": "x", "results": {"AddGroup": "E_FAIL"}}]})")}) {
         std::string error;
         EXPECT_FALSE(opcsim::ParseWorld(head + body + "]}", error)) << body;

@@ -173,6 +173,26 @@ TEST(MortalTest, AProcessThatDiesInACallLeavesTheClientErrorsNotAHang) {
     s.server.Reset();
 }
 
+// As on Windows after a crash, the class of a process that died is served again by a new one,
+// whether it died on its main thread (an apartment server's call) or on another (a free-threaded
+// server's call).
+TEST(MortalTest, AClassWhoseProcessDiedStartsAgain) {
+    for (const char* threading : {"Apartment", "Free"}) {
+        SCOPED_TRACE(threading);
+        PrivateServer world(std::string(R"("activation": "local", "threading": ")") + threading +
+                            R"(", "faults": {"die": {"at": "IOPCServer::GetStatus"}})");
+        ASSERT_TRUE(world.Ready());
+        for (int life = 1; life <= 2; ++life) {
+            ComPtr<IOPCServer> server;
+            ASSERT_EQ(S_OK, CreateServer(world.ProgId(), IID_PPV_ARGS(&server))) << life;
+            OPCSERVERSTATUS* status = nullptr;
+            const HRESULT hr = server->GetStatus(&status);
+            EXPECT_TRUE(ServerGone(hr)) << life << ": " << Hex(hr);
+            EXPECT_EQ(nullptr, status);
+        }
+    }
+}
+
 // A call answered late; meanwhile the server's own thread keeps the client's sink busy, so
 // the client takes notifications while it waits.
 TEST(MortalTest, AServerThatAnswersLateStillNotifiesMeanwhile) {

@@ -301,6 +301,23 @@ TEST(SnapshotBounds, AServerWithoutABottomAndTwoNamesOnEveryLevelStopsAtTheNameB
     EXPECT_TRUE(server.ReleaseAndExpectNothingOutstanding());
 }
 
+TEST(SnapshotBounds, AServerWithoutABottomAndHugeNamesStopsAtTheCharacterBudget) {
+    // Every name is 65536 characters long and every move down succeeds: bounded by the count of
+    // names alone, the walk would keep a million of them, far more than the process can hold.
+    ServerUnderTest server(L"PelorinTags.HugeAbyss");
+    ASSERT_TRUE(server.Ready());
+    const size_t budgetNames = pelorin::kMaxSnapshotChars / 65536;
+    ItemIdMap map;
+    {
+        BrowseNode top(map, server.browse, "Fanout", 0);
+        EXPECT_TRUE(map.Empty()) << "no id for a name the server does not know";
+    }
+    // One move down tried per name taken, one move up per move that succeeded.
+    EXPECT_GT(server.Moves(), static_cast<long>(budgetNames)) << "the budget, not the depth";
+    EXPECT_LE(server.Moves(), static_cast<long>(2 * (budgetNames + 1)));
+    EXPECT_TRUE(server.ReleaseAndExpectNothingOutstanding());
+}
+
 TEST_F(Snapshot, WithoutABrowseInterfaceTheNodeStaysEmpty) {
     const pelorin::BrowseInterface none;
     BrowseNode top(map_, none, "Channel1", 0);

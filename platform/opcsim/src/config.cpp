@@ -214,6 +214,39 @@ void ParseNotify(const json& object, const AddressSpace& space, NotifyConfig& no
     }
 }
 
+void ParseDuring(const json& list, std::vector<DuringCall>& during) {
+    if (!list.is_array())
+        Fail("during must be a list of {\"at\", \"call\", \"send\"}");
+    for (const json& entry : list) {
+        if (!entry.is_object())
+            Fail("an entry of during must be an object");
+        DuringCall call;
+        call.at = TextOr(entry, "at", L"");
+        if (call.at.empty())
+            Fail("an entry of during needs \"at\", a counted method");
+        call.call = CountOr(entry, "call", 0);
+        call.reason = TextOr(entry, "reason", call.reason);
+        const std::set<std::wstring> send = TextSet(entry, "send");
+        if (send.empty())
+            Fail("an entry of during needs \"send\": shutdown, dataChange, malformed or "
+                 "disconnect");
+        for (const std::wstring& what : send) {
+            if (what == L"shutdown")
+                call.shutdown = true;
+            else if (what == L"dataChange")
+                call.dataChange = true;
+            else if (what == L"malformed")
+                call.malformed = true;
+            else if (what == L"disconnect")
+                call.disconnect = true;
+            else
+                Fail("during sends shutdown, dataChange, malformed or disconnect, not " +
+                     Narrow(what));
+        }
+        during.push_back(call);
+    }
+}
+
 std::shared_ptr<ServerConfig> ParseServer(const json& object, const json& spaces) {
     if (!object.is_object())
         Fail("a server must be an object");
@@ -357,6 +390,8 @@ std::shared_ptr<ServerConfig> ParseServer(const json& object, const json& spaces
             if (f.keepSinkCallAfterMs == 0)
                 Fail("keepSinks needs callAfterMs");
         }
+        if (faults.contains("during"))
+            ParseDuring(faults["during"], f.during);
     }
     return server;
 }

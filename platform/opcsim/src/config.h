@@ -16,6 +16,20 @@ namespace opcsim {
 
 class AddressSpace;
 
+// What a server sends its clients from inside one of its own calls, before it answers: the
+// client meets it while it waits in that call.
+struct DuringCall {
+    std::wstring at;         // the counted method ("IOPCServer::RemoveGroup")
+    unsigned call = 0;       // only its n-th call; 0: every call
+    bool shutdown = false;   // IOPCShutdown::ShutdownRequest with `reason`
+    bool dataChange = false; // a data change of the `notify` items to every group's subscribers
+    bool malformed = false;  // streams that break the format, callbacks whose counts or handles
+                             // do not fit (subscriptions.h)
+    bool disconnect = false; // once the call is answered, the server leaves as "shutdown" with
+                             // "disconnect" does
+    std::wstring reason = L"The simulated server is shutting down.";
+};
+
 // What a server does wrong on purpose.
 struct Faults {
     HRESULT createResult = S_OK;             // IClassFactory::CreateInstance refuses with this
@@ -47,6 +61,7 @@ struct Faults {
     // A sink whose withdrawal fails (a forced failure of Unadvise or DUnadvise) is kept, called
     // once this long afterwards and then released; 0 keeps it until its group or server goes.
     DWORD keepSinkCallAfterMs = 0;
+    std::vector<DuringCall> during;
 
     bool Lacks(const wchar_t* name) const { return missing.count(name) != 0; }
     bool NullOut(const wchar_t* method) const { return nullOut.count(method) != 0; }

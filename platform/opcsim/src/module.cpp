@@ -7,6 +7,7 @@ namespace {
 volatile LONG g_locks = 0;
 void (*volatile g_idle)() = nullptr;
 void (*volatile g_quit)() = nullptr;
+void (*volatile g_death)() = nullptr;
 } // namespace
 
 void ModuleLock() {
@@ -37,6 +38,15 @@ bool OwnProcess() {
 void QuitOwnProcess() {
     if (void (*quit)() = g_quit)
         quit();
+}
+
+void SetProcessDeathCallback(void (*callback)()) {
+    g_death = callback;
+}
+
+void BeforeOwnProcessDies() {
+    if (void (*death)() = g_death)
+        death();
 }
 
 } // namespace opcsim

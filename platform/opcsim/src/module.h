@@ -16,5 +16,8 @@ void SetProcessQuitCallback(void (*callback)());
 bool OwnProcess();
 // Asks our own process to leave now; nothing in a client's process.
 void QuitOwnProcess();
+// What our own process does just before it ends abruptly (from any thread; it may not return).
+void SetProcessDeathCallback(void (*callback)());
+void BeforeOwnProcessDies();
 
 } // namespace opcsim

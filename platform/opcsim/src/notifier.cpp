@@ -58,6 +58,21 @@ void TickValue(VARTYPE type, unsigned tick, VARIANT& value) {
     }
 }
 
+void SendItemChange(const NotifyConfig& notify, Subscriptions& subscriptions, unsigned tick) {
+    const DWORD count = static_cast<DWORD>(notify.itemIds.size());
+    std::vector<OPCHANDLE> handles(count ? count : 1);
+    std::vector<VARIANT> values(count ? count : 1);
+    for (VARIANT& value : values)
+        VariantInit(&value);
+    for (DWORD i = 0; i < count; ++i) {
+        handles[i] = notify.handleBase + i;
+        TickValue(notify.itemTypes[i], tick, values[i]);
+    }
+    subscriptions.SendDataChange(count, handles.data(), values.data(), nullptr, nullptr);
+    for (VARIANT& value : values)
+        VariantClear(&value);
+}
+
 std::shared_ptr<Ticker> StartNotifier(std::shared_ptr<const ServerConfig> config,
                                       std::shared_ptr<Subscriptions> subscriptions,
                                       DWORD updateRateMs) {
@@ -71,19 +86,9 @@ std::shared_ptr<Ticker> StartNotifier(std::shared_ptr<const ServerConfig> config
                 return true;
             ++tick;
             const bool changes = !notify.itemIds.empty() && tick % notify.every == 0;
-            if (changes) {
-                const DWORD count = static_cast<DWORD>(notify.itemIds.size());
-                std::vector<OPCHANDLE> handles(count);
-                std::vector<VARIANT> values(count);
-                for (DWORD i = 0; i < count; ++i) {
-                    handles[i] = notify.handleBase + i;
-                    TickValue(notify.itemTypes[i], tick, values[i]);
-                }
-                subscriptions->SendDataChange(count, handles.data(), values.data(), nullptr,
-                                              nullptr);
-                for (VARIANT& value : values)
-                    VariantClear(&value);
-            } else if (notify.keepAlive) {
+            if (changes)
+                SendItemChange(notify, *subscriptions, tick);
+            else if (notify.keepAlive) {
                 subscriptions->SendDataChange(0, nullptr, nullptr, nullptr, nullptr);
             }
             return notify.ticks == 0 || tick < notify.ticks;

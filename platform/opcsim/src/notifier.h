@@ -18,6 +18,10 @@ std::shared_ptr<Ticker> StartNotifier(std::shared_ptr<const ServerConfig> config
                                       std::shared_ptr<Subscriptions> subscriptions,
                                       DWORD updateRateMs);
 
+// A data change of every `notify` item (client handles from its handleBase) with the values of
+// that tick, to every subscriber of the group.
+void SendItemChange(const NotifyConfig& notify, Subscriptions& subscriptions, unsigned tick);
+
 // The value an item of that type carries on a tick, different from one tick to the next.
 void TickValue(VARTYPE type, unsigned tick, VARIANT& value);
 

@@ -3,6 +3,7 @@
 #include "connection_point.h"
 #include "enum_string.h"
 #include "group.h"
+#include "notifier.h"
 #include "stats_object.h"
 #include "ticker.h"
 
@@ -10,6 +11,7 @@
 
 #include <olectl.h>
 
+#include <atomic>
 #include <set>
 #include <vector>
 
@@ -51,6 +53,42 @@ void DisconnectEverything(Server::Held& held, Stats& stats) {
         object->Release();
     }
     QuitOwnProcess();
+}
+
+// What the server sends from inside one of its own calls ("during"), to the sinks it holds then.
+void SendDuringCall(const std::shared_ptr<Server::Held>& heldShared, const ServerConfig& config,
+                    const std::shared_ptr<Stats>& statsShared, const DuringCall& during,
+                    unsigned tick) {
+    Server::Held& held = *heldShared;
+    Stats& stats = *statsShared;
+    std::shared_ptr<SinkList> shutdownSinks;
+    std::vector<std::shared_ptr<Subscriptions>> groups;
+    {
+        std::lock_guard<std::mutex> lock(held.mutex);
+        shutdownSinks = held.shutdownSinks;
+        for (const auto& weak : held.groups)
+            if (auto group = weak.lock())
+                groups.push_back(group);
+    }
+    if (during.shutdown && shutdownSinks)
+        DeliverShutdown(*shutdownSinks, during.reason, stats);
+    for (const auto& group : groups) {
+        if (!group->Active())
+            continue; // an inactive group is silent
+        if (during.dataChange)
+            SendItemChange(config.notify, *group, tick);
+        if (during.malformed)
+            group->SendMalformed(config.notify.handleBase);
+    }
+    if (during.disconnect) {
+        // After the answer, in the apartment of the server's objects, as a timed shutdown does.
+        std::weak_ptr<Server::Held> weakHeld = heldShared;
+        std::shared_ptr<Stats> keep = statsShared;
+        Ticker::Once(InMultithreadedApartment(), 0, [weakHeld, keep]() {
+            if (std::shared_ptr<Server::Held> alive = weakHeld.lock())
+                DisconnectEverything(*alive, *keep);
+        });
+    }
 }
 
 const wchar_t* StandardText(HRESULT error) {
@@ -106,6 +144,18 @@ Server::Server(std::shared_ptr<const ServerConfig> config)
                                                 L"IOPCShutdown");
     held_ = std::make_shared<Held>();
     held_->shutdownSinks = shutdownSinks_;
+    if (!config_->faults.during.empty()) {
+        std::weak_ptr<Held> weakHeld = held_;
+        std::weak_ptr<Stats> weakStats = stats_;
+        std::shared_ptr<const ServerConfig> config = config_;
+        auto ticks = std::make_shared<std::atomic<unsigned>>(0);
+        stats_->SetDuringHook([weakHeld, weakStats, config, ticks](const DuringCall& during) {
+            std::shared_ptr<Held> held = weakHeld.lock();
+            std::shared_ptr<Stats> stats = weakStats.lock();
+            if (held && stats)
+                SendDuringCall(held, *config, stats, during, ++*ticks);
+        });
+    }
     // A process that dies on its own clock: counted from its first server object.
     static LONG dying = 0;
     if (config_->faults.dieAfterMs && OwnProcess() && InterlockedExchange(&dying, 1) == 0)

@@ -19,6 +19,9 @@ namespace {
 
 const UINT kIdleMessage = WM_APP + 1;
 const UINT kLeaveNowMessage = WM_APP + 2;
+const UINT kDieMessage = WM_APP + 3;
+// How long a thread about to die waits for the main thread to withdraw the classes first.
+const DWORD kDeathWaitMs = 2000;
 const DWORD kLingerMs = 3000;
 const DWORD kNobodyCameMs = 30000;
 // Leaving: how long nothing must happen after the classes are withdrawn, and how long a client
@@ -27,6 +30,9 @@ const DWORD kQuietMs = 500;
 const DWORD kFactoryGraceMs = 5000;
 
 DWORD g_mainThread = 0;
+// The classes' registrations, for a death that withdraws them (on the main thread, which made
+// them: only there can they be revoked).
+std::vector<DWORD> g_classCookies;
 
 void PostIdle() {
     PostThreadMessageW(g_mainThread, kIdleMessage, 0, 0);
@@ -35,6 +41,24 @@ void PostIdle() {
 // A server that disconnected its clients asks the process to leave without lingering.
 void PostLeaveNow() {
     PostThreadMessageW(g_mainThread, kLeaveNowMessage, 0, 0);
+}
+
+// A process that crashes on Windows leaves no class registered: the next activation starts a
+// new one. Under Wine its classes stay registered and every later activation of them fails, so
+// a dying server withdraws them before it ends; nothing else of the death changes.
+void WithdrawClassesAndDie() {
+    for (DWORD cookie : g_classCookies)
+        CoRevokeClassObject(cookie);
+    TerminateProcess(GetCurrentProcess(), 3);
+}
+
+void BeforeDeath() {
+    if (GetCurrentThreadId() == g_mainThread)
+        WithdrawClassesAndDie();
+    // Another thread (a free-threaded object's call, a timer of its own) has the main thread do
+    // it; should that not come in time, the process ends without.
+    if (PostThreadMessageW(g_mainThread, kDieMessage, 0, 0))
+        Sleep(kDeathWaitMs);
 }
 
 std::wstring ConfigArgument() {
@@ -192,6 +216,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     g_mainThread = GetCurrentThreadId();
     opcsim::SetModuleIdleCallback(PostIdle);
     opcsim::SetProcessQuitCallback(PostLeaveNow);
+    opcsim::SetProcessDeathCallback(BeforeDeath);
 
     std::vector<Served> served;
     for (const auto& server : world->servers) {
@@ -210,6 +235,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
                                                  reinterpret_cast<void**>(&one.factory))))
             CoRegisterClassObject(server->clsid, one.factory, CLSCTX_LOCAL_SERVER,
                                   REGCLS_MULTIPLEUSE, &one.cookie);
+        if (one.cookie)
+            g_classCookies.push_back(one.cookie);
         served.push_back(one);
     }
 
@@ -240,6 +267,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {
                 quit = toldToQuit = true;
+            } else if (message.message == kDieMessage) {
+                WithdrawClassesAndDie();
             } else if (message.message == kLeaveNowMessage) {
                 quit = toldToQuit = leaveNow = true;
             } else if (message.message == kIdleMessage) {

@@ -65,6 +65,21 @@ void Stats::WriteLeftoverReports() {
     }
 }
 
+void Stats::SetDuringHook(DuringHook hook) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    during_ = std::move(hook);
+}
+
+void Stats::RunDuringHook(const DuringCall& call) const {
+    DuringHook hook;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hook = during_;
+    }
+    if (hook)
+        hook(call); // unlocked: the clients it calls may call the server back
+}
+
 long Stats::Count(const wchar_t* method) {
     std::lock_guard<std::mutex> lock(mutex_);
     return ++calls_[method];

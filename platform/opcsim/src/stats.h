@@ -6,6 +6,7 @@
 
 #include <unknwn.h>
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -14,6 +15,7 @@
 namespace opcsim {
 
 class Tracked;
+struct DuringCall;
 
 class Stats {
 public:
@@ -44,6 +46,12 @@ public:
     // another program (the host) reads there whether the client released everything.
     static void WriteLeftoverReports();
 
+    // What the server sends its clients from inside one of its calls (faults "during"): set by
+    // the server object, run from Tracked::Enter by every object of it.
+    using DuringHook = std::function<void(const DuringCall&)>;
+    void SetDuringHook(DuringHook hook);
+    void RunDuringHook(const DuringCall& call) const;
+
 private:
     void WriteReport(const wchar_t* when) const;
     // The "released" report, once no object lives and no sink is held any more.
@@ -60,6 +68,7 @@ private:
     std::map<const void*, Live> objects_;
     std::map<std::wstring, long> sinks_;
     bool reported_ = false;
+    DuringHook during_;
 };
 
 } // namespace opcsim

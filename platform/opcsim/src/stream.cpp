@@ -2,6 +2,7 @@
 
 #include "opcda.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace opcsim {
@@ -66,10 +67,8 @@ HGLOBAL ToGlobal(const std::vector<BYTE>& bytes) {
     return memory;
 }
 
-} // namespace
-
-HGLOBAL BuildDataTimeStream(DWORD clientGroup, DWORD transaction,
-                            const std::vector<StreamItem>& items) {
+std::vector<BYTE> DataTimeBytes(DWORD clientGroup, DWORD transaction,
+                                const std::vector<StreamItem>& items) {
     const size_t headers = sizeof(OPCGROUPHEADER) + items.size() * sizeof(OPCITEMHEADER1);
     std::vector<BYTE> bytes(headers, 0);
     std::vector<OPCITEMHEADER1> itemHeaders(items.size());
@@ -96,7 +95,94 @@ HGLOBAL BuildDataTimeStream(DWORD clientGroup, DWORD transaction,
     if (!items.empty())
         std::memcpy(bytes.data() + sizeof group, itemHeaders.data(),
                     items.size() * sizeof(OPCITEMHEADER1));
-    return ToGlobal(bytes);
+    return bytes;
+}
+
+void Put(std::vector<BYTE>& bytes, size_t offset, DWORD value) {
+    std::memcpy(bytes.data() + offset, &value, sizeof value);
+}
+
+// A stream of one item with that value, and where the item's value starts in it.
+std::vector<BYTE> OneItem(DWORD clientGroup, DWORD handle, const VARIANT& value,
+                          size_t& valueOffset) {
+    StreamItem item;
+    item.clientHandle = handle;
+    item.value = &value;
+    GetSystemTimeAsFileTime(&item.timestamp);
+    std::vector<BYTE> bytes = DataTimeBytes(clientGroup, 0, {item});
+    valueOffset = sizeof(OPCGROUPHEADER) + offsetof(OPCITEMHEADER1, dwValueOffset);
+    DWORD offset = 0;
+    std::memcpy(&offset, bytes.data() + valueOffset, sizeof offset);
+    valueOffset = offset;
+    return bytes;
+}
+
+} // namespace
+
+HGLOBAL BuildDataTimeStream(DWORD clientGroup, DWORD transaction,
+                            const std::vector<StreamItem>& items) {
+    return ToGlobal(DataTimeBytes(clientGroup, transaction, items));
+}
+
+std::vector<HGLOBAL> BuildMalformedDataTimeStreams(DWORD clientGroup, DWORD handle) {
+    constexpr size_t kCount = offsetof(OPCGROUPHEADER, dwItemCount);
+    constexpr size_t kFirstValueOffset =
+        sizeof(OPCGROUPHEADER) + offsetof(OPCITEMHEADER1, dwValueOffset);
+    constexpr size_t kVariantData = 8;   // the value's place in a VARIANT
+    constexpr size_t kAfterVariant = 16; // a string's byte count, an array's descriptor
+    std::vector<std::vector<BYTE>> streams;
+    size_t value = 0;
+
+    VARIANT number;
+    VariantInit(&number);
+    V_VT(&number) = VT_I4;
+    V_I4(&number) = 7;
+    // More item headers than the block holds.
+    streams.push_back(OneItem(clientGroup, handle, number, value));
+    Put(streams.back(), kCount, 0x0FFFFFFF);
+    // A count whose headers' extent wraps round in 32 bits to look small.
+    streams.push_back(OneItem(clientGroup, handle, number, value));
+    Put(streams.back(), kCount, 0xCCCCCCCD);
+    // A value beyond the end of the block.
+    streams.push_back(OneItem(clientGroup, handle, number, value));
+    Put(streams.back(), kFirstValueOffset, static_cast<DWORD>(streams.back().size() + 16));
+    // A value by reference: a pointer into the server's memory.
+    streams.push_back(OneItem(clientGroup, handle, number, value));
+    Put(streams.back(), value, VT_BYREF | VT_I4);
+    Put(streams.back(), value + kVariantData, 0x00000010);
+
+    VARIANT text;
+    VariantInit(&text);
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = SysAllocString(L"x");
+    // A string longer than the block.
+    streams.push_back(OneItem(clientGroup, handle, text, value));
+    Put(streams.back(), value + kAfterVariant, 0x7FFFFFF0);
+    VariantClear(&text);
+
+    VARIANT array;
+    VariantInit(&array);
+    V_VT(&array) = VT_ARRAY | VT_I4;
+    V_ARRAY(&array) = SafeArrayCreateVector(VT_I4, 0, 2);
+    if (V_ARRAY(&array)) {
+        // Two dimensions where the format has one.
+        streams.push_back(OneItem(clientGroup, handle, array, value));
+        streams.back()[value + kAfterVariant] = 2;
+        // Elements whose extent wraps round in 32 bits.
+        streams.push_back(OneItem(clientGroup, handle, array, value));
+        Put(streams.back(), value + kAfterVariant + offsetof(SAFEARRAY, rgsabound), 0x40000001);
+    }
+    VariantClear(&array);
+
+    // Shorter than the group header.
+    streams.push_back(OneItem(clientGroup, handle, number, value));
+    streams.back().resize(sizeof(OPCGROUPHEADER) - 8);
+
+    std::vector<HGLOBAL> out;
+    for (const std::vector<BYTE>& bytes : streams)
+        if (HGLOBAL memory = ToGlobal(bytes))
+            out.push_back(memory);
+    return out;
 }
 
 HGLOBAL BuildWriteCompleteStream(DWORD clientGroup, DWORD transaction,

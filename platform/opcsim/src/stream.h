@@ -28,6 +28,12 @@ HGLOBAL BuildDataTimeStream(DWORD clientGroup, DWORD transaction,
                             const std::vector<StreamItem>& items);
 HGLOBAL BuildWriteCompleteStream(DWORD clientGroup, DWORD transaction,
                                  const std::vector<StreamItem>& items);
+// "OPCSTMFORMATDATATIME" streams of one item (client handle `handle`) that each break the format
+// in one way a reader must catch: more item headers than the block holds, a count whose headers'
+// extent wraps round in 32 bits, a value beyond the block, a value by reference, a string longer
+// than the block, an array of two dimensions, an array whose elements' extent wraps round, and a
+// block shorter than the group header. Movable blocks owned by the caller.
+std::vector<HGLOBAL> BuildMalformedDataTimeStreams(DWORD clientGroup, DWORD handle);
 
 // Registered ids of the three stream formats in this session.
 CLIPFORMAT DataFormat();

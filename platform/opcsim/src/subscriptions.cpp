@@ -1,5 +1,6 @@
 #include "subscriptions.h"
 
+#include "module.h"
 #include "stream.h"
 
 #include <opcerror.h>
@@ -39,7 +40,7 @@ Subscriptions::Subscriptions(bool ownThreads, std::shared_ptr<Stats> stats, OPCH
     : stats_(stats), callbacks_(std::make_shared<SinkList>(IID_IOPCDataCallback, ownThreads, stats,
                                                            L"IOPCDataCallback", 1)),
       streams_(std::make_shared<SinkList>(IID_IAdviseSink, ownThreads, stats, L"IAdviseSink")),
-      clientGroup_(clientGroup), active_(active) {}
+      ownThreads_(ownThreads), clientGroup_(clientGroup), active_(active) {}
 
 void Subscriptions::Clear() {
     callbacks_->Clear();
@@ -131,6 +132,57 @@ void Subscriptions::SendWriteComplete(DWORD count, const OPCHANDLE* handles,
             items.errors.data());
     });
     SendStream(WriteCompleteFormat(), 0, count, handles, nullptr, nullptr, items.errors.data());
+}
+
+void Subscriptions::SendMalformed(OPCHANDLE handle) {
+    const OPCHANDLE clientGroup = clientGroup_;
+    const CLIPFORMAT format = DataTimeFormat();
+    streams_->Deliver([&](IUnknown* sink, const SinkEntry& entry) {
+        if (entry.format != format)
+            return;
+        std::vector<HGLOBAL> blocks = BuildMalformedDataTimeStreams(clientGroup, handle);
+        blocks.push_back(nullptr); // a medium that says global memory and has none
+        for (HGLOBAL memory : blocks) {
+            FORMATETC fe = {format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+            STGMEDIUM medium = {};
+            medium.tymed = TYMED_HGLOBAL;
+            medium.hGlobal = memory;
+            stats_->Count(L"IAdviseSink::OnDataChange (malformed)");
+            static_cast<IAdviseSink*>(sink)->OnDataChange(&fe, &medium);
+            if (memory)
+                GlobalFree(memory);
+        }
+    });
+
+    constexpr DWORD kNoSuchTransaction = 0x7777;
+    constexpr OPCHANDLE kNoSuchGroup = 0xBAD00BAD;
+    const bool unmarshaled = !ownThreads_ && !OwnProcess();
+    CallbackItems two(2);
+    two.handles = {handle, 0};
+    two.errors = {E_FAIL, S_OK};
+    V_VT(&two.values[1]) = VT_I4;
+    V_I4(&two.values[1]) = 7;
+    callbacks_->Deliver([&](IUnknown* sink, const SinkEntry&) {
+        auto* callback = static_cast<IOPCDataCallback*>(sink);
+        if (unmarshaled) {
+            stats_->Count(L"IOPCDataCallback::OnDataChange (mismatched)");
+            callback->OnDataChange(0, clientGroup, S_OK, S_OK, 3, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr);
+        }
+        stats_->Count(L"IOPCDataCallback::OnDataChange (mismatched)");
+        callback->OnDataChange(0, kNoSuchGroup, S_FALSE, S_FALSE, 2, two.handles.data(),
+                               two.values.data(), two.qualities.data(), two.times.data(),
+                               two.errors.data());
+        stats_->Count(L"IOPCDataCallback::OnReadComplete (mismatched)");
+        callback->OnReadComplete(kNoSuchTransaction, clientGroup, S_OK, S_OK, 2, two.handles.data(),
+                                 two.values.data(), two.qualities.data(), two.times.data(),
+                                 two.errors.data());
+        stats_->Count(L"IOPCDataCallback::OnWriteComplete (mismatched)");
+        callback->OnWriteComplete(kNoSuchTransaction, clientGroup, S_FALSE, 2, two.handles.data(),
+                                  two.errors.data());
+        stats_->Count(L"IOPCDataCallback::OnCancelComplete (mismatched)");
+        callback->OnCancelComplete(kNoSuchTransaction, clientGroup);
+    });
 }
 
 SinkList::Call Subscriptions::LateCallbackCall() const {

@@ -39,6 +39,15 @@ public:
     void SendWriteComplete(DWORD count, const OPCHANDLE* handles, const HRESULT* errors);
     // A stream of that format without items, to one subscription (ADVF_PRIMEFIRST).
     void SendEmptyStream(CLIPFORMAT format, DWORD cookie);
+    // Notifications that break the rules, one of each kind, about an item of client handle
+    // `handle`. Every "OPCSTMFORMATDATATIME" subscriber gets the malformed streams of stream.h
+    // and a medium without memory, counted as "IAdviseSink::OnDataChange (malformed)". Every
+    // IOPCDataCallback connection gets, counted as "<method> (mismatched)": OnDataChange with a
+    // count and no arrays (only a sink called without a marshaller, which would refuse it: an
+    // in-process server bound to its apartment), OnDataChange for a group the client never
+    // made with a failed item, OnReadComplete and OnCancelComplete of a transaction it never
+    // started, and OnWriteComplete with failures of items it never wrote.
+    void SendMalformed(OPCHANDLE handle);
 
     // What a sink kept past a failed withdrawal gets later: a data change without items.
     SinkList::Call LateCallbackCall() const;
@@ -53,6 +62,7 @@ private:
     std::shared_ptr<Stats> stats_;
     std::shared_ptr<SinkList> callbacks_;
     std::shared_ptr<SinkList> streams_;
+    const bool ownThreads_;
     std::atomic<OPCHANDLE> clientGroup_;
     std::atomic<bool> active_;
 };

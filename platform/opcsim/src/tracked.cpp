@@ -3,8 +3,10 @@
 namespace opcsim {
 
 void DieAbruptly() {
-    if (OwnProcess())
-        TerminateProcess(GetCurrentProcess(), 3);
+    if (!OwnProcess())
+        return;
+    BeforeOwnProcessDies();
+    TerminateProcess(GetCurrentProcess(), 3);
 }
 
 void Tracked::Enter(const wchar_t* method) {
@@ -20,6 +22,15 @@ void Tracked::Enter(const wchar_t* method) {
         DieAbruptly();
     if (const DWORD delay = faults.DelayOf(method))
         Sleep(delay); // a server that is busy: nothing of it answers meanwhile on this thread
+    for (const DuringCall& during : faults.during) {
+        if (during.at != method || (during.call != 0 && calls != static_cast<long>(during.call)))
+            continue;
+        try {
+            stats_->RunDuringHook(during);
+        } catch (...) {
+            // Out of memory on the way to a client: the call goes on as if nothing was sent.
+        }
+    }
 }
 
 } // namespace opcsim

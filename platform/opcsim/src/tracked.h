@@ -45,7 +45,8 @@ protected:
     // The object's IUnknown.
     virtual IUnknown* Identity() = 0;
     // Counts a call of the method ("IOPCServer::AddGroup") and plays the faults the world
-    // sets for it: the process ends here, or the answer comes late.
+    // sets for it: the process ends here, the answer comes late, or the server calls its
+    // clients back before it answers ("during").
     void Enter(const wchar_t* method);
 
     ULONG AddRefTracked() {
