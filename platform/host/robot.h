@@ -10,6 +10,10 @@
 
 #include "scenario.h"
 
+namespace tabulo {
+struct ReadTable;
+}
+
 namespace host {
 
 class HostSession;
@@ -111,6 +115,8 @@ private:
     bool TreePath(const Step& step, HWND& tree, std::vector<std::wstring>& path, std::string& why);
     bool ToggleTreeItem(const Step& step, bool expand, std::string& why);
     bool CheckGlyphs(HWND control, std::string& why);
+    // The table a database step names first, read back once no message box is in the way.
+    bool NamedTable(const Step& step, tabulo::ReadTable& table, std::string& why);
 
     DWORD uiThread_;
     HWND sink_;
