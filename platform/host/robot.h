@@ -111,6 +111,10 @@ private:
 
     bool ClickCell(const Step& step, HWND& control, std::string& why);
     bool ClickAt(HWND control, POINT at);
+    // The list box `id` and the middle of its entry of exactly that text, scrolled into view.
+    bool ListEntry(const std::string& id, const std::string& entry, HWND& list, POINT& at,
+                   std::string& why);
+    bool ClickListEntry(const Step& step, std::string& why);
     bool PressKey(HWND control, UINT key);
     bool TreePath(const Step& step, HWND& tree, std::vector<std::wstring>& path, std::string& why);
     bool ToggleTreeItem(const Step& step, bool expand, std::string& why);
