@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +22,7 @@
 #include "itemlink/cell_grid.h"
 #include "itemlink/item_link_dialog.h"
 #include "resource.h"
+#include "sim_world.h"
 #include "tags/tag_link_table.h"
 
 namespace {
@@ -282,29 +282,6 @@ void CompareFill(BenchDatabase& database) {
     DestroyWindow(window);
 }
 
-std::wstring ModuleDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text = path;
-    return text.substr(0, text.find_last_of(L"\\/") + 1);
-}
-
-bool Register(const std::wstring& arguments) {
-    std::wstring command = L"\"" + ModuleDirectory() + L"opcsim-register.exe\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &startup, &process))
-        return false;
-    WaitForSingleObject(process.hProcess, 30000);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code == 0;
-}
-
 // The grid's class object straight from grid.dll, so that the bench needs no registration.
 bool RegisterGrid(DWORD& cookie) {
     HMODULE module = LoadLibraryW(L"grid.dll");
@@ -320,16 +297,13 @@ bool RegisterGrid(DWORD& cookie) {
     return SUCCEEDED(hr);
 }
 
-std::wstring Wide(const char* text) {
-    return std::wstring(text, text + std::strlen(text));
-}
-
 // pelorin is installed with an AliasFile.txt beside it. The dialog, linked into this program,
 // reads the one beside the program and would stop to tell that it is missing: an empty one is
 // put there for the run unless one is there already. True when this run made it.
 bool PutEmptyAliasFile() {
-    HANDLE file = CreateFileW((ModuleDirectory() + L"AliasFile.txt").c_str(), GENERIC_WRITE, 0,
-                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW((simtest::ProgramDirectory() + L"AliasFile.txt").c_str(), GENERIC_WRITE, 0,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(file);
@@ -349,10 +323,11 @@ int main() {
         std::printf("grid.dll not found\n");
         return 1;
     }
-    const std::wstring plant = Wide(ITEMLINK_BENCH_PLANT);
-    const std::wstring big = Wide(ITEMLINK_BENCH_WORLD);
-    if (!Register(L"servers \"" + plant + L"\"") || !Register(L"servers \"" + big + L"\"")) {
-        std::printf("cannot register the simulated servers\n");
+    const auto plant = simtest::SimWorld::FromFile(ITEMLINK_BENCH_PLANT);
+    const auto big = simtest::SimWorld::FromFile(ITEMLINK_BENCH_WORLD);
+    if (!plant->Ready() || !big->Ready()) {
+        std::printf("cannot register the simulated servers: %s%s\n", plant->Error().c_str(),
+                    big->Error().c_str());
         return 1;
     }
     const bool madeAliasFile = PutEmptyAliasFile();
@@ -391,9 +366,7 @@ int main() {
 
     UnhookWindowsHookEx(gHook);
     if (madeAliasFile)
-        DeleteFileW((ModuleDirectory() + L"AliasFile.txt").c_str());
-    Register(L"servers \"" + big + L"\" /unregister");
-    Register(L"servers \"" + plant + L"\" /unregister");
+        DeleteFileW((simtest::ProgramDirectory() + L"AliasFile.txt").c_str());
     CoRevokeClassObject(gridCookie);
     fw::TermExtensionModule(resources);
     OleUninitialize();

@@ -23,9 +23,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "config.h"
-#include "opcsimctl.h"
-#include "registration.h"
+#include "sim_server.h"
+#include "sim_world.h"
 #include "tagdb.h"
 #include "tags/browse_node.h"
 #include "tags/tag_creation.h"
@@ -86,13 +85,6 @@ using Ms = std::chrono::duration<double, std::milli>;
 
 constexpr int kBranches = 20;
 constexpr int kItemsPerBranch = 200;
-
-std::wstring ProgramDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text = path;
-    return text.substr(0, text.find_last_of(L"\\/") + 1);
-}
 
 std::string Lower(const std::string& text) {
     std::string lower = text;
@@ -208,21 +200,14 @@ void BareCalls(IOPCBrowseServerAddressSpace* browse, const std::wstring& branch)
 
 // Calls the server counted so far on the browse interface and its enumerators.
 long BrowseCalls(IOPCBrowseServerAddressSpace* browse) {
-    ComPtr<IOpcSimControl> control;
-    ComPtr<IOpcSimStats> stats;
-    if (FAILED(browse->QueryInterface(IID_IOpcSimControl,
-                                      reinterpret_cast<void**>(control.GetAddressOf()))) ||
-        FAILED(control->GetStats(stats.GetAddressOf())))
+    const ComPtr<IOpcSimStats> stats = simtest::StatsOf(browse);
+    if (!stats)
         return -1;
     long total = 0;
-    for (const wchar_t* method :
-         {L"IOPCBrowseServerAddressSpace::ChangeBrowsePosition",
-          L"IOPCBrowseServerAddressSpace::BrowseOPCItemIDs",
-          L"IOPCBrowseServerAddressSpace::GetItemID", L"IEnumString::Next"}) {
-        LONG count = 0;
-        stats->GetCallCount(method, &count);
-        total += count;
-    }
+    for (const wchar_t* method : {L"IOPCBrowseServerAddressSpace::ChangeBrowsePosition",
+                                  L"IOPCBrowseServerAddressSpace::BrowseOPCItemIDs",
+                                  L"IOPCBrowseServerAddressSpace::GetItemID", L"IEnumString::Next"})
+        total += simtest::CallsOf(stats.Get(), method);
     return total;
 }
 
@@ -232,12 +217,8 @@ double Median(std::vector<double> values) {
 }
 
 ComPtr<IOPCBrowseServerAddressSpace> Connect(const wchar_t* progId) {
-    CLSID clsid;
     ComPtr<IOPCBrowseServerAddressSpace> browse;
-    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid)))
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                         IID_IOPCBrowseServerAddressSpace,
-                         reinterpret_cast<void**>(browse.GetAddressOf()));
+    simtest::CreateServer(progId, IID_PPV_ARGS(&browse));
     return browse;
 }
 
@@ -431,29 +412,16 @@ int main(int argc, char** argv) {
     const int remoteRepeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     if (FAILED(OleInitialize(nullptr)))
         return 1;
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring file =
-        std::wstring(temp) + L"tags-bench-" + std::to_wstring(GetCurrentProcessId()) + L".json";
-    const std::string json = BenchWorld();
-    FILE* out = _wfopen(file.c_str(), L"wb");
-    if (!out)
-        return 1;
-    std::fwrite(json.data(), 1, json.size(), out);
-    std::fclose(out);
-    std::string error;
-    auto world = opcsim::LoadWorldFile(file, error);
-    const opcsim::Binaries binaries{ProgramDirectory() + L"opcsim.dll",
-                                    ProgramDirectory() + L"opcsimsrv.exe"};
-    if (!world || !opcsim::RegisterWorld(*world, file, binaries, error)) {
-        std::printf("cannot register the bench world: %s\n", error.c_str());
-        return 1;
+    {
+        const auto world = simtest::SimWorld::FromText(BenchWorld());
+        if (!world->Ready()) {
+            std::printf("cannot register the bench world: %s\n", world->Error().c_str());
+            return 1;
+        }
+        BenchMakeOpcTag(L"TagsBench.Plant", "in process", repeats);
+        BenchMakeOpcTag(L"TagsBench.Plant.Local", "across processes", remoteRepeats);
+        BenchSnapshot();
     }
-    BenchMakeOpcTag(L"TagsBench.Plant", "in process", repeats);
-    BenchMakeOpcTag(L"TagsBench.Plant.Local", "across processes", remoteRepeats);
-    BenchSnapshot();
-    opcsim::UnregisterWorld(file);
-    DeleteFileW(file.c_str());
     OleUninitialize();
     return 0;
 }

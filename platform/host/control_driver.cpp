@@ -32,10 +32,10 @@ HTREEITEM FirstChild(HWND tree, HTREEITEM parent) {
 
 } // namespace
 
-void PostClick(HWND control, POINT at) {
+void PostClick(HWND control, POINT at, WPARAM keys) {
     const LPARAM where = MAKELPARAM(at.x, at.y);
-    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, where);
-    PostMessageW(control, WM_LBUTTONUP, 0, where);
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON | keys, where);
+    PostMessageW(control, WM_LBUTTONUP, keys, where);
 }
 
 void PostDoubleClick(HWND control, POINT at) {

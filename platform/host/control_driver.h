@@ -33,8 +33,9 @@ bool TreeButtonPoint(HWND tree, HTREEITEM item, POINT& at);
 bool TreeTextPoint(HWND tree, HTREEITEM item, POINT& at);
 
 // The messages a person's mouse sends for a click and for a double-click at `at` (client
-// coordinates), posted to the control.
-void PostClick(HWND control, POINT at);
+// coordinates), posted to the control. `keys` are the MK_CONTROL and MK_SHIFT of keys held
+// meanwhile, which the system reports in every mouse message of the click.
+void PostClick(HWND control, POINT at, WPARAM keys = 0);
 void PostDoubleClick(HWND control, POINT at);
 
 // "Root/Channel1" for messages.

@@ -10,6 +10,10 @@
 
 #include "scenario.h"
 
+namespace tabulo {
+struct ReadTable;
+}
+
 namespace host {
 
 class HostSession;
@@ -107,10 +111,16 @@ private:
 
     bool ClickCell(const Step& step, HWND& control, std::string& why);
     bool ClickAt(HWND control, POINT at);
+    // The list box `id` and the middle of its entry of exactly that text, scrolled into view.
+    bool ListEntry(const std::string& id, const std::string& entry, HWND& list, POINT& at,
+                   std::string& why);
+    bool ClickListEntry(const Step& step, std::string& why);
     bool PressKey(HWND control, UINT key);
     bool TreePath(const Step& step, HWND& tree, std::vector<std::wstring>& path, std::string& why);
     bool ToggleTreeItem(const Step& step, bool expand, std::string& why);
     bool CheckGlyphs(HWND control, std::string& why);
+    // The table a database step names first, read back once no message box is in the way.
+    bool NamedTable(const Step& step, tabulo::ReadTable& table, std::string& why);
 
     DWORD uiThread_;
     HWND sink_;

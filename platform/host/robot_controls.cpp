@@ -148,6 +148,8 @@ bool Robot::Select(const Step& step, std::string& why) {
 }
 
 bool Robot::Click(const Step& step, std::string& why) {
+    if (step.ArgCount() > 1)
+        return ClickListEntry(step, why);
     HWND control = nullptr;
     if (!UsableControl(step.Arg(0).text, control, why))
         return false;

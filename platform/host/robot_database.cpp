@@ -92,6 +92,21 @@ bool ReadBack(ScenarioDatabase& database, const std::string& only,
 
 } // namespace
 
+bool Robot::NamedTable(const Step& step, tabulo::ReadTable& table, std::string& why) {
+    if (UnexpectedMessageBox(why))
+        return false;
+    const std::string& name = step.Arg(0).text;
+    std::vector<tabulo::ReadTable> tables;
+    if (!ReadBack(session_.Database(), name, tables, why))
+        return false;
+    if (tables.empty()) {
+        why = "there is no table " + Quoted(name);
+        return false;
+    }
+    table = tables[0];
+    return true;
+}
+
 bool Robot::ExpectTables(const Step& step, std::string& why) {
     if (UnexpectedMessageBox(why))
         return false;
@@ -113,17 +128,10 @@ bool Robot::ExpectTables(const Step& step, std::string& why) {
 }
 
 bool Robot::ExpectTable(const Step& step, std::string& why) {
-    if (UnexpectedMessageBox(why))
+    tabulo::ReadTable table;
+    if (!NamedTable(step, table, why))
         return false;
     const std::string& name = step.Arg(0).text;
-    std::vector<tabulo::ReadTable> tables;
-    if (!ReadBack(session_.Database(), name, tables, why))
-        return false;
-    if (tables.empty()) {
-        why = "there is no table " + Quoted(name);
-        return false;
-    }
-    const tabulo::ReadTable& table = tables[0];
     std::string expected, actual;
     for (size_t i = 2; i + 2 < step.ArgCount(); ++i)
         expected += " " + Quoted(step.Arg(i).text);
@@ -143,17 +151,10 @@ bool Robot::ExpectTable(const Step& step, std::string& why) {
 }
 
 bool Robot::ExpectRow(const Step& step, std::string& why) {
-    if (UnexpectedMessageBox(why))
+    tabulo::ReadTable table;
+    if (!NamedTable(step, table, why))
         return false;
     const std::string& name = step.Arg(0).text;
-    std::vector<tabulo::ReadTable> tables;
-    if (!ReadBack(session_.Database(), name, tables, why))
-        return false;
-    if (tables.empty()) {
-        why = "there is no table " + Quoted(name);
-        return false;
-    }
-    const tabulo::ReadTable& table = tables[0];
     const size_t row = std::stoul(step.Arg(1).text);
     if (row < 1 || row > table.rows.size()) {
         why = "the table " + Quoted(name) + " has " + std::to_string(table.rows.size()) +

@@ -1,5 +1,5 @@
 // Robot steps on combo and list boxes: their items, count and selection, the drop-down of a
-// combo box, and a double-click on a list box entry.
+// combo box, and a click or a double-click on a list box entry.
 #include <vector>
 
 #include "control_driver.h"
@@ -68,9 +68,8 @@ bool Robot::Dropdown(const Step& step, std::string& why) {
     return Sync();
 }
 
-bool Robot::DoubleClick(const Step& step, std::string& why) {
-    const std::string& id = step.Arg(0).text;
-    HWND list = nullptr;
+bool Robot::ListEntry(const std::string& id, const std::string& entry, HWND& list, POINT& at,
+                      std::string& why) {
     if (!UsableControl(id, list, why))
         return false;
     if (ClassOf(list) != L"ListBox") {
@@ -78,13 +77,37 @@ bool Robot::DoubleClick(const Step& step, std::string& why) {
         return false;
     }
     int index = -1;
-    POINT at = {};
     bool found = false;
-    OnUi([&] { found = ListEntryPoint(list, Wide(step.Arg(1).text), index, at, why); });
-    if (!found) {
+    OnUi([&] { found = ListEntryPoint(list, Wide(entry), index, at, why); });
+    if (!found)
         why = "list box " + id + ": " + why;
-        return false;
+    return found;
+}
+
+bool Robot::ClickListEntry(const Step& step, std::string& why) {
+    std::string entry;
+    WPARAM keys = 0;
+    for (size_t i = 1; i < step.ArgCount(); ++i) {
+        if (step.Arg(i).quoted)
+            entry = step.Arg(i).text;
+        else
+            keys |= step.Arg(i).text == "ctrl" ? MK_CONTROL : MK_SHIFT;
     }
+    HWND list = nullptr;
+    POINT at = {};
+    if (!ListEntry(step.Arg(0).text, entry, list, at, why))
+        return false;
+    // The press selects the entry, the release ends the click: the list box notifies the
+    // change as it does for a person.
+    PostClick(list, at, keys);
+    return Sync();
+}
+
+bool Robot::DoubleClick(const Step& step, std::string& why) {
+    HWND list = nullptr;
+    POINT at = {};
+    if (!ListEntry(step.Arg(0).text, step.Arg(1).text, list, at, why))
+        return false;
     // The first press selects the entry (the list box notifies the change), the second is the
     // double-click.
     PostDoubleClick(list, at);

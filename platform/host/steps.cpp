@@ -60,6 +60,18 @@ bool ColumnValuePairs(const Step& step, std::string& why) {
     return true;
 }
 
+// ctrl and shift are held while clicking a list box entry; a button's click knows no keys.
+bool KeysWithAnEntry(const Step& step, std::string& why) {
+    bool entry = false;
+    for (size_t i = 1; i < step.ArgCount(); ++i)
+        entry = entry || step.Arg(i).quoted;
+    if (!entry && step.ArgCount() > 1) {
+        why = "ctrl and shift go with a list box entry";
+        return false;
+    }
+    return true;
+}
+
 bool PumpBound(const Step& step, std::string& why) {
     if (std::stol(step.Arg(0).text) > 60000) {
         why = "pump at most 60000 ms";
@@ -111,8 +123,8 @@ const std::vector<StepEntry> kSteps = {
      &Robot::Keys, nullptr, nullptr, NonEmptyText},
     {"select <id> \"<text>\"", "pick that item of a combo or list box (notification raised)",
      &Robot::Select, nullptr, nullptr, nullptr},
-    {"click <id>", "click a button, radio button or check box",
-     &Robot::Click, nullptr, nullptr, nullptr},
+    {"click <id> [\"<entry>\"] [ctrl] [shift]", "click a button, radio button or check box, or that list box entry with the mouse, keys held",
+     &Robot::Click, nullptr, nullptr, KeysWithAnEntry},
     {"command <id>", "BN_CLICKED of a button, hidden or disabled ones too",
      &Robot::Command, nullptr, nullptr, nullptr},
     {"key <id> <key>", "press a key there (posted: the dialog's loop sees it)",

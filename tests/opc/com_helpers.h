@@ -1,5 +1,5 @@
-// What the conformance tests share: creating simulated servers by ProgID, reading their
-// counters, reading enumerations, and client sinks that record what they receive.
+// What the conformance tests share: the support for simulated servers of tests/support, and
+// client sinks that record what they receive.
 #pragma once
 
 #include "opcda.h"
@@ -10,70 +10,38 @@
 #include <windows.h>
 #include <wrl/client.h>
 
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "counted_object.h"
+#include "pump.h"
+#include "sim_server.h"
 
 namespace opctest {
 
 using Microsoft::WRL::ComPtr;
 
-struct TaskMemFree {
-    void operator()(void* memory) const { CoTaskMemFree(memory); }
-};
-using TaskString = std::unique_ptr<wchar_t, TaskMemFree>;
-
-// CoCreateInstance(clsid of progId, 0x17, riid). A local server that was just quitting when
-// we reached it is reached again once.
-HRESULT CreateServer(const std::wstring& progId, REFIID riid, void** object);
-
-struct Outstanding {
-    long objects = -1, references = -1, sinks = -1;
-};
-ComPtr<IOpcSimStats> StatsOf(IUnknown* server);
-Outstanding OutstandingOf(IOpcSimStats* stats);
-long CallsOf(IOpcSimStats* stats, const wchar_t* method);
-std::wstring ReportOf(IOpcSimStats* stats);
-
-// Every name of an enumeration, fetched batch by batch; batchSizes gets what each Next gave.
-std::vector<std::wstring> ReadAll(IEnumString* names, ULONG batch,
-                                  std::vector<ULONG>* batchSizes = nullptr);
-std::vector<std::wstring> Browse(IOPCBrowseServerAddressSpace* browse, OPCBROWSETYPE type,
-                                 const wchar_t* filter = L"*", HRESULT* result = nullptr);
-
-// Dispatches this thread's messages until the condition holds or the time is up.
-bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds = 5000);
+// The shared support for simulated servers, under the names these tests use.
+using simtest::Browse;
+using simtest::CallsOf;
+using simtest::CreateServer;
+using simtest::Outstanding;
+using simtest::OutstandingOf;
+using simtest::PumpFor;
+using simtest::PumpUntil;
+using simtest::ReadAll;
+using simtest::ReportOf;
+using simtest::StatsOf;
+using simtest::TaskMemFree;
+using simtest::TaskString;
 
 // A sink that counts its references, like every object of ours.
-template <class Interface> class RecordingSink : public Interface {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(Interface))) {
-            *object = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&references_));
-    }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG count = InterlockedDecrement(&references_);
-        if (count == 0)
-            delete this;
-        return static_cast<ULONG>(count);
-    }
-    LONG References() const { return references_; }
-    virtual ~RecordingSink() = default;
+template <class Interface> using RecordingSink = simtest::CountedObject<Interface>;
 
-protected:
-    LONG references_ = 1; // the creator's
-};
+// The sink starts with the one reference the returned pointer holds.
+template <class Sink> ComPtr<Sink> MakeSink() {
+    return simtest::MakeObject<Sink>();
+}
 
 class ShutdownSink final : public RecordingSink<IOPCShutdown> {
 public:
@@ -129,14 +97,6 @@ public:
     };
     std::vector<Stream> received;
 };
-
-// The sink starts with the one reference the returned pointer holds.
-template <class Sink> ComPtr<Sink> MakeSink() {
-    Sink* created = new Sink();
-    ComPtr<Sink> sink(created); // takes a reference of its own (mingw's Attach would too)
-    created->Release();
-    return sink;
-}
 
 CLIPFORMAT Format(const char* name);
 

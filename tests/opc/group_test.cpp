@@ -1,6 +1,7 @@
 // Groups, the two connection points, the DA 1.0 streams and error texts of a simulated server,
 // in process and across processes; and the teardown that leaves nothing outstanding.
 #include "com_helpers.h"
+#include "report_directory.h"
 
 #include <opcerror.h>
 
@@ -458,14 +459,8 @@ namespace {
 
 // A client in another program (the host) is checked through the report file instead.
 TEST(ReportFileTest, TellsThatTheClientReleasedEverything) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring directory =
-        std::wstring(temp) + L"opcsim-report-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(directory.c_str(), nullptr);
-    const std::wstring file = directory + L"\\OpcSim.Test.Tree.txt";
-    DeleteFileW(file.c_str());
-    SetEnvironmentVariableW(L"OPCSIM_REPORT_DIR", directory.c_str());
+    const simtest::ReportDirectory reports(L"opcsim-report");
+    const std::wstring file = reports.File(L"OpcSim.Test.Tree");
     {
         ComPtr<IOPCServer> server;
         ASSERT_EQ(S_OK, CreateServer(L"OpcSim.Test.Tree", IID_PPV_ARGS(&server)));
@@ -475,15 +470,8 @@ TEST(ReportFileTest, TellsThatTheClientReleasedEverything) {
         ASSERT_EQ(S_OK, server->AddGroup(L"G", TRUE, 1000, 1, nullptr, nullptr, 0, &handle,
                                          &revised, IID_IOPCGroupStateMgt, group.GetAddressOf()));
     }
-    SetEnvironmentVariableW(L"OPCSIM_REPORT_DIR", nullptr);
-    FILE* in = _wfopen(file.c_str(), L"rb");
-    ASSERT_NE(nullptr, in);
-    char text[4096] = {};
-    fread(text, 1, sizeof text - 1, in);
-    fclose(in);
-    DeleteFileW(file.c_str());
-    RemoveDirectoryW(directory.c_str());
-    const std::string report = text;
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file.c_str()));
+    const std::string report = reports.Report(L"OpcSim.Test.Tree");
     EXPECT_NE(std::string::npos, report.find("report released")) << report;
     EXPECT_NE(std::string::npos, report.find("outstanding objects=0 references=0 sinks=0"))
         << report;

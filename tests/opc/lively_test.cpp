@@ -2,6 +2,7 @@
 // offer, know only their own locales, notify at a group's rate from their own thread whether
 // the client asked or not, and keep a sink whose withdrawal failed to call it once more later.
 #include "com_helpers.h"
+#include "report_directory.h"
 
 #include <opcerror.h>
 
@@ -131,7 +132,7 @@ TEST_P(LivelyTest, AnActiveGroupNotifiesAtItsRateOnItsOwn) {
     ASSERT_EQ(S_OK,
               state->SetState(nullptr, &revised, &inactive, nullptr, nullptr, nullptr, nullptr));
     const int atRest = sink->dataChanges;
-    PumpUntil([] { return false; }, 150);
+    PumpFor(150);
     EXPECT_LE(sink->dataChanges, atRest + 1);
 
     EXPECT_EQ(S_OK, point->Unadvise(cookie));
@@ -195,7 +196,7 @@ TEST(LivelyTest, FallsSilentAfterItsTicks) {
     DWORD cookie = 0;
     ASSERT_EQ(S_OK, AdviseCallback(group.Get(), sink.Get(), point, cookie));
     ASSERT_TRUE(PumpUntil([&] { return sink->dataChanges >= 3; }));
-    PumpUntil([] { return false; }, 100);
+    PumpFor(100);
     EXPECT_EQ((std::vector<DWORD>{1, 1, 1}), sink->counts) << "items only, three ticks";
     EXPECT_EQ(S_OK, point->Unadvise(cookie));
 }
@@ -268,14 +269,8 @@ INSTANTIATE_TEST_SUITE_P(Simulated, KeepSinkTest,
 // The report of a server that kept a sink is written once it let the sink go, and then says
 // that nothing is outstanding.
 TEST(KeepSinkTest, ReportsReleasedOnlyAfterTheKeptSinkWent) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring directory =
-        std::wstring(temp) + L"opcsim-kept-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(directory.c_str(), nullptr);
-    const std::wstring file = directory + L"\\OpcSim.Test.KeepSink.txt";
-    DeleteFileW(file.c_str());
-    SetEnvironmentVariableW(L"OPCSIM_REPORT_DIR", directory.c_str());
+    const simtest::ReportDirectory reports(L"opcsim-kept");
+    const std::wstring file = reports.File(L"OpcSim.Test.KeepSink");
     auto sink = MakeSink<CallbackSink>();
     {
         ComPtr<IOPCServer> server;
@@ -291,15 +286,8 @@ TEST(KeepSinkTest, ReportsReleasedOnlyAfterTheKeptSinkWent) {
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file.c_str()))
         << "no report while the sink is kept";
     ASSERT_TRUE(PumpUntil([&] { return sink->References() == 1; }));
-    SetEnvironmentVariableW(L"OPCSIM_REPORT_DIR", nullptr);
-    FILE* in = _wfopen(file.c_str(), L"rb");
-    ASSERT_NE(nullptr, in);
-    char text[4096] = {};
-    fread(text, 1, sizeof text - 1, in);
-    fclose(in);
-    DeleteFileW(file.c_str());
-    RemoveDirectoryW(directory.c_str());
-    const std::string report = text;
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(file.c_str()));
+    const std::string report = reports.Report(L"OpcSim.Test.KeepSink");
     EXPECT_NE(std::string::npos, report.find("report released")) << report;
     EXPECT_NE(std::string::npos, report.find("outstanding objects=0 references=0 sinks=0"))
         << report;

@@ -3,13 +3,13 @@
 // late while its own thread goes on notifying. Each runs in a process of its own (a world of
 // the test's own), so that its end disturbs no other test.
 #include "com_helpers.h"
+#include "report_directory.h"
 #include "test_world.h"
 
 #include <opcerror.h>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 namespace opctest {
@@ -30,50 +30,6 @@ std::string Hex(HRESULT hr) {
     out << std::hex << "0x" << static_cast<unsigned long>(hr);
     return out.str();
 }
-
-std::string ReadFile(const std::wstring& path) {
-    FILE* in = _wfopen(path.c_str(), L"rb");
-    if (!in)
-        return std::string();
-    std::string text;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, in)) > 0)
-        text.append(buffer, got);
-    fclose(in);
-    return text;
-}
-
-// A directory the local server writes its report into (it inherits the variable when COM
-// starts it); removed with what is in it.
-class ReportDirectory {
-public:
-    ReportDirectory() {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        path_ = std::wstring(temp) + L"opcsim-mortal-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(path_.c_str(), nullptr);
-        SetEnvironmentVariableW(L"OPCSIM_REPORT_DIR", path_.c_str());
-    }
-    ~ReportDirectory() {
-        SetEnvironmentVariableW(L"OPCSIM_REPORT_DIR", nullptr);
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((path_ + L"\\*.txt").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do
-                DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
-            while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryW(path_.c_str());
-    }
-    std::string Report(const std::wstring& progId) const {
-        return ReadFile(path_ + L"\\" + progId + L".txt");
-    }
-
-private:
-    std::wstring path_;
-};
 
 struct Session {
     ComPtr<IOPCServer> server;
@@ -102,7 +58,8 @@ void Subscribe(Session& s) {
 }
 
 TEST(MortalTest, AServerThatShutsDownLetsItsClientsGoAndLeaves) {
-    ReportDirectory reports;
+    // The local server inherits the directory when COM starts it.
+    simtest::ReportDirectory reports(L"opcsim-mortal");
     PrivateServer world(R"("activation": "local", "faults": {"shutdown": {"afterMs": 50,
         "reason": "Leaving.", "disconnect": true, "graceMs": 50}})");
     ASSERT_TRUE(world.Ready());

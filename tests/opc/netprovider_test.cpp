@@ -2,6 +2,7 @@
 // workgroups and their computers, as network.json describes them.
 #include "net_registration.h"
 #include "network_tree.h"
+#include "sim_world.h"
 
 #include <gtest/gtest.h>
 
@@ -26,17 +27,7 @@ template <class F> F Entry(const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(g_mpr.module, name)));
 }
 
-std::wstring DosPath(const std::string& unixPath) {
-    using ToDos = LPWSTR(CDECL*)(LPCSTR);
-    auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-    std::wstring out;
-    if (LPWSTR dos = toDos ? toDos(unixPath.c_str()) : nullptr) {
-        out = dos;
-        HeapFree(GetProcessHeap(), 0, dos);
-    }
-    return out;
-}
+using simtest::DosPath;
 
 // The network stays registered while any process of this test program runs.
 class NetworkEnvironment : public testing::Environment {
@@ -48,10 +39,7 @@ public:
         if (other) {
             CloseHandle(other);
         } else {
-            wchar_t path[MAX_PATH] = {};
-            GetModuleFileNameW(nullptr, path, MAX_PATH);
-            std::wstring dll = path;
-            dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"netprovider.dll";
+            const std::wstring dll = simtest::ProgramDirectory() + L"netprovider.dll";
             std::string error;
             EXPECT_TRUE(netprovider::RegisterNetwork(DosPath(NETWORK_TEST_TREE), dll, error))
                 << error;

@@ -3,6 +3,7 @@
 #include "address_space.h"
 #include "browse_cursor.h"
 #include "config.h"
+#include "sim_world.h"
 
 #include <gtest/gtest.h>
 
@@ -10,17 +11,7 @@
 
 namespace {
 
-std::wstring DosPath(const std::string& unixPath) {
-    using ToDos = LPWSTR(CDECL*)(LPCSTR);
-    auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-    std::wstring out;
-    if (LPWSTR dos = toDos ? toDos(unixPath.c_str()) : nullptr) {
-        out = dos;
-        HeapFree(GetProcessHeap(), 0, dos);
-    }
-    return out;
-}
+using simtest::DosPath;
 
 class SamplePlantTest : public testing::Test {
 protected:

@@ -9,6 +9,7 @@
 
 #include "itemlink/address_space_browser.h"
 #include "itemlink/tree_path.h"
+#include "sim_server.h"
 #include "sim_world.h"
 
 namespace {
@@ -17,8 +18,8 @@ using Microsoft::WRL::ComPtr;
 using pelorin::AddressSpaceBrowser;
 using pelorin::BrowseWalk;
 using pelorin::PathBelowRoot;
-using simtest::Calls;
-using simtest::SimServer;
+using simtest::CallsOf;
+using simtest::PrivateServer;
 using Names = std::vector<std::wstring>;
 
 const wchar_t kMoves[] = L"IOPCBrowseServerAddressSpace::ChangeBrowsePosition";
@@ -73,9 +74,12 @@ Names Levels(int from, int to) {
 class BrowserTest : public ::testing::Test {
 protected:
     void Serve(const std::string& members) {
-        sim_ = std::make_unique<SimServer>(members);
-        ASSERT_TRUE(sim_->Ready()) << "opcsim-register could not register the world";
-        ASSERT_EQ(S_OK, sim_->Create(server_, stats_));
+        sim_ = std::make_unique<PrivateServer>("ItemLinkTest",
+                                               "\"activation\": \"inproc\", " + members);
+        ASSERT_TRUE(sim_->Ready()) << sim_->Error();
+        ASSERT_EQ(S_OK, simtest::CreateServer(sim_->ProgId(), IID_PPV_ARGS(&server_)));
+        stats_ = simtest::StatsOf(server_.Get());
+        ASSERT_TRUE(stats_);
         ASSERT_EQ(S_OK, browser_.Attach(server_.Get()));
     }
     Names Leaves() {
@@ -96,7 +100,7 @@ protected:
         sim_.reset();
     }
 
-    std::unique_ptr<SimServer> sim_;
+    std::unique_ptr<PrivateServer> sim_;
     ComPtr<IOPCServer> server_;
     ComPtr<IOpcSimStats> stats_;
     AddressSpaceBrowser browser_;
@@ -108,7 +112,7 @@ TEST_F(BrowserTest, NamesComeInBatchesOfAHundredInTheServersOrder) {
     ASSERT_EQ(250u, names.size());
     EXPECT_EQ(L"Tag1", names.front());
     EXPECT_EQ(L"Tag250", names.back());
-    EXPECT_EQ(3, Calls(stats_.Get(), kNext)) << "100, 100, then 50 with S_FALSE";
+    EXPECT_EQ(3, CallsOf(stats_.Get(), kNext)) << "100, 100, then 50 with S_FALSE";
 }
 
 TEST_F(BrowserTest, ABranchNamedRootBelowTheTopIsEnteredAndGivesItsOwnIds) {
@@ -140,7 +144,7 @@ TEST_F(BrowserTest, WalkReturnsToTheRootFromBelowTenLevels) {
         ASSERT_EQ(S_OK, browser_.GetItemId(L"Value", id));
         EXPECT_EQ(L"B1.B2.B3.B4.B5.B6.B7.B8.B9.B10.B11.B12.Value", id);
     }
-    EXPECT_EQ(24, Calls(stats_.Get(), kMoves));
+    EXPECT_EQ(24, CallsOf(stats_.Get(), kMoves));
     EXPECT_EQ(Names{L"Top"}, Leaves());
 }
 
@@ -151,7 +155,7 @@ TEST_F(BrowserTest, RefusedStepUndoesOnlyTheLevelsEntered) {
         EXPECT_EQ(E_INVALIDARG, walk.Result());
         EXPECT_EQ(2u, walk.Levels());
     }
-    EXPECT_EQ(3 + 2, Calls(stats_.Get(), kMoves)) << "two down, a refused one, two up";
+    EXPECT_EQ(3 + 2, CallsOf(stats_.Get(), kMoves)) << "two down, a refused one, two up";
     EXPECT_EQ(Names{L"Top"}, Leaves());
 }
 
@@ -163,7 +167,7 @@ TEST_F(BrowserTest, BottomlessServerIsWalkedBackTheSameNumberOfLevels) {
         BrowseWalk walk(browser_, Names(15, L"A"));
         EXPECT_EQ(S_OK, walk.Result());
     }
-    EXPECT_EQ(30, Calls(stats_.Get(), kMoves));
+    EXPECT_EQ(30, CallsOf(stats_.Get(), kMoves));
     EXPECT_EQ(S_OK, browser_.MoveDown(L"A"));
     EXPECT_EQ((Names{L"X"}), Leaves()) << "one level below the root again";
 }

@@ -21,7 +21,8 @@
 #include "config/server_discovery.h"
 #include "entry/server_settings.h"
 #include "session/opc_error.h"
-#include "world_file.h"
+#include "sim_world.h"
+#include "task_memory.h"
 
 namespace {
 
@@ -49,62 +50,6 @@ public:
         return ours;
     }
     std::vector<std::string> texts;
-};
-
-// The task-allocator blocks alive while the spy is registered, and how many were made.
-class TaskMemorySpy : public IMallocSpy {
-public:
-    TaskMemorySpy() { registered_ = SUCCEEDED(CoRegisterMallocSpy(this)); }
-    ~TaskMemorySpy() {
-        if (registered_)
-            CoRevokeMallocSpy();
-    }
-    bool Registered() const { return registered_; }
-    size_t Live() const { return live_.size(); }
-    size_t Made() const { return made_; }
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IMallocSpy)) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IMallocSpy*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T size) override { return size; }
-    STDMETHODIMP_(void*) PostAlloc(void* actual) override {
-        if (actual) {
-            live_.insert(actual);
-            ++made_;
-        }
-        return actual;
-    }
-    STDMETHODIMP_(void*) PreFree(void* request, BOOL) override {
-        live_.erase(request);
-        return request;
-    }
-    STDMETHODIMP_(void) PostFree(BOOL) override {}
-    STDMETHODIMP_(SIZE_T) PreRealloc(void* request, SIZE_T size, void** out, BOOL) override {
-        live_.erase(request);
-        *out = request;
-        return size;
-    }
-    STDMETHODIMP_(void*) PostRealloc(void* actual, BOOL) override { return PostAlloc(actual); }
-    STDMETHODIMP_(void*) PreGetSize(void* request, BOOL) override { return request; }
-    STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T size, BOOL) override { return size; }
-    STDMETHODIMP_(void*) PreDidAlloc(void* request, BOOL) override { return request; }
-    STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int actual) override { return actual; }
-    STDMETHODIMP_(void) PreHeapMinimize() override {}
-    STDMETHODIMP_(void) PostHeapMinimize() override {}
-
-private:
-    bool registered_ = false;
-    std::set<void*> live_;
-    size_t made_ = 0;
 };
 
 struct Server {
@@ -148,8 +93,8 @@ protected:
                     "}";
         }
         json += "]}";
-        world_ = std::make_unique<SimulatedWorld>(json);
-        ASSERT_TRUE(world_->Ready()) << "opcsim-register could not register the world";
+        world_ = simtest::SimWorld::FromText(json);
+        ASSERT_TRUE(world_->Ready()) << world_->Error();
     }
 
     // The in-process browser of this process misbehaves so (see the browser's behaviour).
@@ -198,7 +143,7 @@ protected:
     Reports reports_;
     ServerDiscovery discovery_{reports_};
     std::vector<Server> servers_;
-    std::unique_ptr<SimulatedWorld> world_;
+    std::unique_ptr<simtest::SimWorld> world_;
 
 private:
     HANDLE mutex_ = nullptr;
@@ -313,19 +258,19 @@ TEST_F(DiscoveryTest, EveryStringTheBrowserHandsOutIsFreed) {
                                   std::wstring(servers_[7].clsid.begin(), servers_[7].clsid.end()) +
                                   L"\": \"E_FAIL\"}, \"stringsOnFailure\": true}";
     BrowserBehaves(careless.c_str());
-    size_t made = 0, live = 0;
+    long made = 0, live = 0;
     std::vector<ServerPass> passes;
     {
-        TaskMemorySpy spy;
-        ASSERT_TRUE(spy.Registered());
+        simtest::TaskMemoryWatch spy;
+        ASSERT_TRUE(spy.Active());
         passes = discovery_.ListServers(nullptr, pelorin::kCatidOpcDaServer20);
         made = spy.Made();
         live = spy.Live();
     }
     ASSERT_EQ(2u, passes.size());
     EXPECT_EQ(149u, OursIn(passes[0]).size());
-    EXPECT_GE(made, 2u * 150u) << "the spy saw the browser's strings";
-    EXPECT_EQ(0u, live) << "task memory blocks left behind";
+    EXPECT_GE(made, 2L * 150L) << "the spy saw the browser's strings";
+    EXPECT_EQ(0L, live) << "task memory blocks left behind";
 }
 
 } // namespace

@@ -22,7 +22,7 @@ TEST_F(SessionTest, CallbackModeWhenTheGroupOffersIOPCDataCallback) {
     EXPECT_NE(0u, session_->DataConnection());
     EXPECT_EQ(0u, session_->WriteCompleteConnection());
     EXPECT_NE(0u, session_->ShutdownConnection());
-    EXPECT_EQ(0, Calls(stats_.Get(), L"IDataObject::DAdvise"));
+    EXPECT_EQ(0, CallsOf(stats_.Get(), L"IDataObject::DAdvise"));
 
     // The group as the server sees it.
     DWORD rate = 0, lcid = 7;
@@ -43,8 +43,8 @@ TEST_F(SessionTest, CallbackModeWhenTheGroupOffersIOPCDataCallback) {
     EXPECT_EQ(session_->ServerGroupHandle(), serverGroup);
 
     CloseAndExpectNothingOutstanding();
-    EXPECT_EQ(1, Calls(stats_.Get(), L"IOPCServer::RemoveGroup"));
-    EXPECT_EQ(2, Calls(stats_.Get(), L"IConnectionPoint::Unadvise"));
+    EXPECT_EQ(1, CallsOf(stats_.Get(), L"IOPCServer::RemoveGroup"));
+    EXPECT_EQ(2, CallsOf(stats_.Get(), L"IConnectionPoint::Unadvise"));
     EXPECT_EQ(locks - 1, fw::ModuleLockCount());
 }
 
@@ -56,8 +56,8 @@ TEST_F(SessionTest, StreamModeWithBothSubscriptions) {
     EXPECT_NE(0u, session_->WriteCompleteConnection());
     EXPECT_NE(0u, session_->DataConnection());
     CloseAndExpectNothingOutstanding();
-    EXPECT_EQ(2, Calls(stats_.Get(), L"IDataObject::DUnadvise"));
-    EXPECT_EQ(1, Calls(stats_.Get(), L"IOPCServer::RemoveGroup"));
+    EXPECT_EQ(2, CallsOf(stats_.Get(), L"IDataObject::DUnadvise"));
+    EXPECT_EQ(1, CallsOf(stats_.Get(), L"IOPCServer::RemoveGroup"));
 }
 
 TEST_F(SessionTest, StreamModeWithOnlyTheWriteCompleteSubscription) {
@@ -68,7 +68,7 @@ TEST_F(SessionTest, StreamModeWithOnlyTheWriteCompleteSubscription) {
     EXPECT_NE(0u, session_->WriteCompleteConnection());
     EXPECT_EQ(0u, session_->DataConnection());
     CloseAndExpectNothingOutstanding();
-    EXPECT_EQ(1, Calls(stats_.Get(), L"IDataObject::DUnadvise"));
+    EXPECT_EQ(1, CallsOf(stats_.Get(), L"IDataObject::DUnadvise"));
 }
 
 TEST_F(SessionTest, NoNotificationsWithoutIDataObjectOrWhenTheFirstDAdviseFails) {
@@ -79,7 +79,7 @@ TEST_F(SessionTest, NoNotificationsWithoutIDataObjectOrWhenTheFirstDAdviseFails)
               messages_);
     ASSERT_NE(nullptr, session_->Group());
     CloseAndExpectNothingOutstanding();
-    EXPECT_EQ(1, Calls(stats_.Get(), L"IOPCServer::RemoveGroup"));
+    EXPECT_EQ(1, CallsOf(stats_.Get(), L"IOPCServer::RemoveGroup"));
 
     messages_.clear();
     Serve(kDeviceText + ", \"faults\": {\"missing\": [\"IOPCDataCallback\"], "
@@ -88,11 +88,11 @@ TEST_F(SessionTest, NoNotificationsWithoutIDataObjectOrWhenTheFirstDAdviseFails)
     // A code the system has no text for is described by the server.
     EXPECT_EQ(std::vector<std::string>{"IDataObject::DAdvise:  Device is not responding."},
               messages_);
-    EXPECT_EQ(1, Calls(stats_.Get(), L"IDataObject::DAdvise"));
+    EXPECT_EQ(1, CallsOf(stats_.Get(), L"IDataObject::DAdvise"));
     EXPECT_EQ(0u, session_->WriteCompleteConnection());
     EXPECT_EQ(0u, session_->DataConnection());
     CloseAndExpectNothingOutstanding();
-    EXPECT_EQ(0, Calls(stats_.Get(), L"IDataObject::DUnadvise"));
+    EXPECT_EQ(0, CallsOf(stats_.Get(), L"IDataObject::DUnadvise"));
 }
 
 TEST_F(SessionTest, ConnectedWithoutGroupWhenAddGroupFails) {
@@ -103,8 +103,8 @@ TEST_F(SessionTest, ConnectedWithoutGroupWhenAddGroupFails) {
     EXPECT_EQ(nullptr, session_->Group());
     // The shutdown subscription is withdrawn although there is no group to remove.
     CloseAndExpectNothingOutstanding();
-    EXPECT_EQ(0, Calls(stats_.Get(), L"IOPCServer::RemoveGroup"));
-    EXPECT_EQ(1, Calls(stats_.Get(), L"IConnectionPoint::Unadvise"));
+    EXPECT_EQ(0, CallsOf(stats_.Get(), L"IOPCServer::RemoveGroup"));
+    EXPECT_EQ(1, CallsOf(stats_.Get(), L"IConnectionPoint::Unadvise"));
 }
 
 TEST_F(SessionTest, NotConnectedWhenCreationOrIOPCServerFails) {

@@ -24,8 +24,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,6 +35,7 @@
 #include "session/stream_advise_sink.h"
 #include "session_fuzz_reference.h"
 #include "session_fuzz_streams.h"
+#include "task_memory.h"
 
 namespace {
 
@@ -92,44 +93,6 @@ private:
     static constexpr size_t kPage = 4096;
     static constexpr size_t kPages = 2 + kMaxStream / kPage;
     BYTE* base_ = nullptr;
-};
-
-// The task-allocator blocks alive (strings and arrays come from there).
-class LiveBlocks : public IMallocSpy {
-public:
-    STDMETHODIMP QueryInterface(REFIID, void** object) override {
-        *object = static_cast<IMallocSpy*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T size) override { return size; }
-    STDMETHODIMP_(void*) PostAlloc(void* actual) override {
-        if (actual)
-            live_.insert(actual);
-        return actual;
-    }
-    STDMETHODIMP_(void*) PreFree(void* request, BOOL) override {
-        live_.erase(request);
-        return request;
-    }
-    STDMETHODIMP_(void) PostFree(BOOL) override {}
-    STDMETHODIMP_(SIZE_T) PreRealloc(void* request, SIZE_T size, void** out, BOOL) override {
-        live_.erase(request);
-        *out = request;
-        return size;
-    }
-    STDMETHODIMP_(void*) PostRealloc(void* actual, BOOL) override { return PostAlloc(actual); }
-    STDMETHODIMP_(void*) PreGetSize(void* request, BOOL) override { return request; }
-    STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T size, BOOL) override { return size; }
-    STDMETHODIMP_(void*) PreDidAlloc(void* request, BOOL) override { return request; }
-    STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int actual) override { return actual; }
-    STDMETHODIMP_(void) PreHeapMinimize() override {}
-    STDMETHODIMP_(void) PostHeapMinimize() override {}
-    size_t Count() const { return live_.size(); }
-
-private:
-    std::set<void*> live_;
 };
 
 void Clear(ItemValueRecord& record) {
@@ -280,9 +243,11 @@ protected:
         if (auto noCache = reinterpret_cast<NoCache>(reinterpret_cast<void*>(
                 GetProcAddress(GetModuleHandleW(L"oleaut32.dll"), "SetOaNoCache"))))
             noCache();
-        ASSERT_EQ(S_OK, CoRegisterMallocSpy(&spy_));
+        // The task-allocator blocks alive (strings and arrays come from there).
+        spy_ = std::make_unique<simtest::TaskMemoryWatch>();
+        ASSERT_TRUE(spy_->Active());
     }
-    void TearDown() override { CoRevokeMallocSpy(); }
+    void TearDown() override { spy_.reset(); }
 
     // Runs the cases and reports what they did and how fast.
     void Run(int cases, bool throughSink) {
@@ -296,13 +261,13 @@ protected:
         const UINT writeComplete = RegisterClipboardFormatA("OPCSTMFORMATWRITECOMPLETE");
         Microsoft::WRL::ComPtr<pelorin::StreamAdviseSink> sink(
             new pelorin::StreamAdviseSink(dataTime));
-        size_t before = 0;
+        long before = 0;
         LARGE_INTEGER frequency, start, end;
         QueryPerformanceFrequency(&frequency);
         int intact = 0, changed = 0;
         {
             FuzzRun run(seed);
-            before = spy_.Count();
+            before = spy_->Live();
             QueryPerformanceCounter(&start);
             for (int n = 0; n < cases; ++n) {
                 g_case = n;
@@ -313,7 +278,7 @@ protected:
             intact = run.Intact();
             changed = run.Changed();
             run.ClearAll();
-            EXPECT_EQ(before, spy_.Count()) << "blocks the reader left behind";
+            EXPECT_EQ(before, spy_->Live()) << "blocks the reader left behind";
         }
         SetUnhandledExceptionFilter(previous);
         const double seconds =
@@ -325,7 +290,7 @@ protected:
         EXPECT_GT(changed, cases / 4);
     }
 
-    LiveBlocks spy_;
+    std::unique_ptr<simtest::TaskMemoryWatch> spy_;
 };
 
 TEST_F(StreamFuzz, MutatedStreamsInPlainMemoryNeverReadOutsideLeakOrLoseIntactItems) {

@@ -23,29 +23,6 @@ const std::string kLively =
        "space": [{"item": "Heartbeat", "type": "I4"}, {"item": "Text", "type": "BSTR"}],
        "notify": {"items": ["Heartbeat", "Text"], "every": 2})";
 
-// Dispatches this thread's messages for a while: the way a dialog's loop lets COM deliver.
-void PumpFor(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
-
-bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds = 10000) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start >= milliseconds)
-            return false;
-        PumpFor(5);
-    }
-    return true;
-}
-
 class RecordingCallback final : public IOPCDataCallback {
 public:
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
@@ -92,7 +69,7 @@ TEST_F(SessionTest, TheCallbackConnectionIsTheGroupsOnlyOneAndNoStreamsAreAdded)
     EXPECT_EQ(CONNECT_E_ADVISELIMIT, point->Advise(&other, &cookie));
     EXPECT_EQ(0u, cookie);
     EXPECT_EQ(1u, other.references);
-    EXPECT_EQ(0, Calls(stats_.Get(), L"IDataObject::DAdvise"));
+    EXPECT_EQ(0, CallsOf(stats_.Get(), L"IDataObject::DAdvise"));
 
     pelorin::ItemValueRecord record;
     OPCHANDLE handle = record.Handle();
@@ -104,7 +81,7 @@ TEST_F(SessionTest, TheCallbackConnectionIsTheGroupsOnlyOneAndNoStreamsAreAdded)
               ControlOf(session_->Server())->SendDataChange(1, &handle, &value, nullptr, nullptr));
     EXPECT_EQ(VT_I4, V_VT(&record.Value()));
     EXPECT_EQ(42, V_I4(&record.Value()));
-    EXPECT_EQ(1, Calls(stats_.Get(), L"IOPCDataCallback::OnDataChange (delivered)"));
+    EXPECT_EQ(1, CallsOf(stats_.Get(), L"IOPCDataCallback::OnDataChange (delivered)"));
     point.Reset();
     points.Reset();
     CloseAndExpectNothingOutstanding();
@@ -119,7 +96,7 @@ TEST_F(SessionTest, ACallbackConnectionRefusedForItsLimitFallsBackToStreams) {
     EXPECT_FALSE(session_->CallbackMode());
     EXPECT_NE(0u, session_->DataConnection());
     EXPECT_NE(0u, session_->WriteCompleteConnection());
-    EXPECT_EQ(2, Calls(stats_.Get(), L"IDataObject::DAdvise"));
+    EXPECT_EQ(2, CallsOf(stats_.Get(), L"IDataObject::DAdvise"));
     CloseAndExpectNothingOutstanding();
 }
 
@@ -158,18 +135,14 @@ TEST_P(LivelySessionTest, NotificationsDuringTeardownAreTakenAndNothingIsLeft) {
         ASSERT_TRUE(stats_);
         ASSERT_TRUE(session_->CallbackMode());
         ASSERT_TRUE(PumpUntil([&] {
-            return Calls(stats_.Get(), L"IOPCDataCallback::OnDataChange (delivered)") > 0;
+            return CallsOf(stats_.Get(), L"IOPCDataCallback::OnDataChange (delivered)") > 0;
         }));
-        const long before = Calls(stats_.Get(), L"IOPCDataCallback::OnDataChange (delivered)");
+        const long before = CallsOf(stats_.Get(), L"IOPCDataCallback::OnDataChange (delivered)");
         session_.reset();
         duringTeardown +=
-            Calls(stats_.Get(), L"IOPCDataCallback::OnDataChange (delivered)") - before;
-        ASSERT_TRUE(PumpUntil([&] {
-            LONG objects = -1, references = -1, sinks = -1;
-            stats_->GetOutstanding(&objects, &references, &sinks);
-            return objects == 0 && references == 0 && sinks == 0;
-        })) << "the server still holds something of session "
-            << run;
+            CallsOf(stats_.Get(), L"IOPCDataCallback::OnDataChange (delivered)") - before;
+        ASSERT_TRUE(PumpUntil([&] { return simtest::OutstandingOf(stats_.Get()).None(); }))
+            << "the server still holds something of session " << run;
         stats_.Reset();
     }
     EXPECT_TRUE(messages_.empty());
@@ -191,18 +164,14 @@ TEST_P(LivelySessionTest, StreamsOfItemsNeverAddedChangeNoRecord) {
     ASSERT_FALSE(session_->CallbackMode());
     ASSERT_NE(0u, session_->DataConnection());
     ASSERT_TRUE(
-        PumpUntil([&] { return Calls(stats_.Get(), L"IAdviseSink::OnDataChange (sent)") > 6; }));
-    const long before = Calls(stats_.Get(), L"IAdviseSink::OnDataChange (sent)");
+        PumpUntil([&] { return CallsOf(stats_.Get(), L"IAdviseSink::OnDataChange (sent)") > 6; }));
+    const long before = CallsOf(stats_.Get(), L"IAdviseSink::OnDataChange (sent)");
     session_.reset();
-    EXPECT_GT(Calls(stats_.Get(), L"IAdviseSink::OnDataChange (sent)"), before)
+    EXPECT_GT(CallsOf(stats_.Get(), L"IAdviseSink::OnDataChange (sent)"), before)
         << "streams came while tearing down";
     EXPECT_EQ(VT_EMPTY, V_VT(&record.Value()));
     EXPECT_EQ(0, record.Quality());
-    ASSERT_TRUE(PumpUntil([&] {
-        LONG objects = -1, references = -1, sinks = -1;
-        stats_->GetOutstanding(&objects, &references, &sinks);
-        return objects == 0 && references == 0 && sinks == 0;
-    }));
+    ASSERT_TRUE(PumpUntil([&] { return simtest::OutstandingOf(stats_.Get()).None(); }));
     EXPECT_TRUE(messages_.empty());
 }
 
@@ -229,7 +198,7 @@ TEST_F(SessionTest, ASinkKeptByTheServerIsCalledAfterTheSessionWent) {
         EXPECT_EQ(0, objects);
         EXPECT_EQ(1, sinks) << "kept";
         ASSERT_TRUE(PumpUntil([&] {
-            return Calls(stats_.Get(), L"IOPCDataCallback::OnDataChange (late)") == 1 &&
+            return CallsOf(stats_.Get(), L"IOPCDataCallback::OnDataChange (late)") == 1 &&
                    SUCCEEDED(stats_->GetOutstanding(&objects, &references, &sinks)) && sinks == 0;
         }));
         EXPECT_TRUE(messages_.empty());

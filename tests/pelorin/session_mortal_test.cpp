@@ -15,22 +15,6 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds = 10000) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        if (condition())
-            return true;
-        if (GetTickCount() - start >= milliseconds)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
 // No teardown may take longer than this, however its server ended (a hang would take for ever).
 constexpr DWORD kTeardownBoundMs = 10000;
 
@@ -133,7 +117,7 @@ TEST_F(SessionTest, AServerThatShutsDownAndDisconnectsLeavesNothingBehind) {
             LONG objects = -1, references = -1, sinks = -1;
             ASSERT_EQ(S_OK, stats_->GetOutstanding(&objects, &references, &sinks));
             EXPECT_EQ(0, sinks) << "the server let the session's sinks go";
-            EXPECT_EQ(1, Calls(stats_.Get(), L"CoDisconnectObject"));
+            EXPECT_EQ(1, CallsOf(stats_.Get(), L"CoDisconnectObject"));
         } else {
             stats_.Reset(); // its process has left
         }
@@ -163,9 +147,9 @@ TEST_F(SessionTest, ASlowServerIsWaitedForAndLeftClean) {
     EXPECT_GE(GetTickCount() - start, 5 * 60u) << "five late answers at least";
     EXPECT_TRUE(messages_.empty());
     ASSERT_TRUE(session_->CallbackMode());
-    const long before = Calls(stats_.Get(), L"IOPCDataCallback::OnDataChange (delivered)");
+    const long before = CallsOf(stats_.Get(), L"IOPCDataCallback::OnDataChange (delivered)");
     session_.reset();
-    EXPECT_GT(Calls(stats_.Get(), L"IOPCDataCallback::OnDataChange (delivered)"), before)
+    EXPECT_GT(CallsOf(stats_.Get(), L"IOPCDataCallback::OnDataChange (delivered)"), before)
         << "keep-alives arrived while the session waited for its teardown calls";
     LONG objects = -1, references = -1, sinks = -1;
     ASSERT_TRUE(PumpUntil([&] {

@@ -35,7 +35,7 @@ TEST_F(SessionTest, ErrorTextsPreferTheSystemThenTheServerThenAFixedText) {
     const std::string system = SystemText(E_FAIL);
     ASSERT_FALSE(system.empty()) << "the system should know E_FAIL";
     EXPECT_EQ("Write: " + system, session_->FormatOpcError("Write:", E_FAIL));
-    EXPECT_EQ(0, Calls(stats_.Get(), L"IOPCServer::GetErrorString"));
+    EXPECT_EQ(0, CallsOf(stats_.Get(), L"IOPCServer::GetErrorString"));
     EXPECT_EQ("X:  Device is not responding.",
               session_->FormatOpcError("X: ", static_cast<HRESULT>(0xC0041001)));
     EXPECT_EQ("X:  OPC Server failed GetErrorString.",
@@ -87,8 +87,8 @@ TEST_F(SessionTest, DisconnectingAgainChangesNothing) {
     session_->DisconnectServer();
     session_->DisconnectServer();
     CloseAndExpectNothingOutstanding();
-    EXPECT_EQ(1, Calls(stats_.Get(), L"IOPCServer::RemoveGroup"));
-    EXPECT_EQ(2, Calls(stats_.Get(), L"IConnectionPoint::Unadvise"));
+    EXPECT_EQ(1, CallsOf(stats_.Get(), L"IOPCServer::RemoveGroup"));
+    EXPECT_EQ(2, CallsOf(stats_.Get(), L"IConnectionPoint::Unadvise"));
 }
 
 TEST_F(SessionTest, ALocalServerInCallbackAndInStreamMode) {
@@ -105,7 +105,7 @@ TEST_F(SessionTest, ALocalServerInCallbackAndInStreamMode) {
         control.Reset();
         EXPECT_EQ("going down", session_->ShutdownReason());
         CloseAndExpectNothingOutstanding();
-        EXPECT_EQ(1, Calls(stats_.Get(), L"IOPCServer::RemoveGroup"));
+        EXPECT_EQ(1, CallsOf(stats_.Get(), L"IOPCServer::RemoveGroup"));
     }
 }
 

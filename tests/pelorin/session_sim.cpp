@@ -1,35 +1,5 @@
 #include "session_sim.h"
 
-#include "world_file.h"
-
-#include "fw/resources.h"
-
-using Microsoft::WRL::ComPtr;
-
-namespace {
-
-// COM for the test thread and the plug-in's string table (linked into this program) in the
-// resource chain, as the plug-in has both when the host loads it.
-class SessionEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-        ASSERT_TRUE(fw::InitExtensionModule(extension_, GetModuleHandleW(nullptr)));
-        fw::AddResourceModule(extension_);
-    }
-    void TearDown() override {
-        fw::TermExtensionModule(extension_);
-        OleUninitialize();
-    }
-
-private:
-    fw::ExtensionModule extension_;
-};
-const ::testing::Environment* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new SessionEnvironment);
-
-} // namespace
-
 std::wstring FromAnsi(const std::string& text) {
     const int n =
         MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -62,46 +32,22 @@ const pelorin::StreamFormats& Formats() {
     return formats;
 }
 
-long Calls(IOpcSimStats* stats, const wchar_t* method) {
-    LONG count = -1;
-    if (stats)
-        stats->GetCallCount(method, &count);
-    return count;
-}
-
-ComPtr<IOpcSimControl> ControlOf(IOPCServer* server) {
-    ComPtr<IOpcSimControl> control;
-    if (server)
-        server->QueryInterface(IID_IOpcSimControl,
-                               reinterpret_cast<void**>(control.GetAddressOf()));
-    return control;
-}
-
-SessionTest::SessionTest() = default;
-SessionTest::~SessionTest() = default;
-
 void SessionTest::TearDown() {
     session_.reset();
     stats_.Reset();
-    world_.reset();
+    server_.reset();
 }
 
 void SessionTest::Serve(const std::string& extra, const std::string& activation,
                         const std::string& node) {
-    TearDown(); // one world at a time: the previous one goes first
+    TearDown(); // one server at a time: the previous one goes first
     // A class and ProgID of its own, so that tests running at the same time never share one.
-    CLSID clsid;
-    ASSERT_EQ(S_OK, CoCreateGuid(&clsid));
-    wchar_t text[40] = {};
-    StringFromGUID2(clsid, text, 40);
-    const std::string id(text, text + wcslen(text));
-    world_ = std::make_unique<SimulatedWorld>(
-        "{\"servers\": [{\"progId\": \"SessionTest." + id.substr(1, 8) + "\", \"clsid\": \"" + id +
-        "\", \"activation\": \"" + activation +
-        "\", \"space\": [{\"item\": \"Heartbeat\", \"type\": \"I4\"}]" +
-        (extra.empty() ? "" : ", " + extra) + "}]}");
-    ASSERT_TRUE(world_->Ready()) << "opcsim-register could not register the world";
-    clsid_ = clsid;
+    server_ = std::make_unique<simtest::PrivateServer>(
+        "SessionTest", "\"activation\": \"" + activation +
+                           "\", \"space\": [{\"item\": \"Heartbeat\", \"type\": \"I4\"}]" +
+                           (extra.empty() ? "" : ", " + extra));
+    ASSERT_TRUE(server_->Ready()) << server_->Error();
+    clsid_ = server_->ClassId();
     node_ = node;
     NewSession();
 }
@@ -115,9 +61,7 @@ void SessionTest::NewSession() {
 
 void SessionTest::Connect() {
     session_->ConnectServer();
-    ComPtr<IOpcSimControl> control = ControlOf(session_->Server());
-    if (control)
-        control->GetStats(stats_.ReleaseAndGetAddressOf());
+    stats_ = simtest::StatsOf(session_->Server());
 }
 
 void SessionTest::CloseAndExpectNothingOutstanding() {

@@ -1,6 +1,6 @@
-// A session under test against a simulated OPC server, from a world file of its own registered
-// with the simulator's tool. The session's reports are collected instead of shown, and after the
-// session is gone the server's statistics tell what it still holds.
+// A session under test against a simulated OPC server of its own. The session's reports are
+// collected instead of shown, and after the session is gone the server's statistics tell what
+// it still holds.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,9 +13,14 @@
 #include <vector>
 
 #include "opcsimctl.h"
+#include "pump.h"
 #include "session/opc_session.h"
+#include "sim_server.h"
+#include "sim_world.h"
 
-class SimulatedWorld;
+using simtest::CallsOf;
+using simtest::ControlOf;
+using simtest::PumpUntil;
 
 // The texts the session reports are ANSI; tests compare them as UTF-16.
 std::wstring FromAnsi(const std::string& text);
@@ -23,13 +28,9 @@ std::string SystemText(HRESULT code); // "" when the system has no text
 // The formatted string 3 and "CoCreateInstance: " for a server name.
 std::wstring CreationPrefix(const std::wstring& serverName);
 const pelorin::StreamFormats& Formats();
-long Calls(IOpcSimStats* stats, const wchar_t* method);
-Microsoft::WRL::ComPtr<IOpcSimControl> ControlOf(IOPCServer* server);
 
 class SessionTest : public ::testing::Test {
 protected:
-    SessionTest();
-    ~SessionTest() override; // where SimulatedWorld is complete
     void TearDown() override;
     // A world of one server ("inproc" or "local") with more JSON members in `extra`
     // ("faults": {...}, "errors": {...}), and a session for it on `node`.
@@ -41,7 +42,7 @@ protected:
     // Destroys the session and expects the server to hold nothing of ours afterwards.
     void CloseAndExpectNothingOutstanding();
 
-    std::unique_ptr<SimulatedWorld> world_;
+    std::unique_ptr<simtest::PrivateServer> server_;
     std::unique_ptr<pelorin::OpcSession> session_;
     Microsoft::WRL::ComPtr<IOpcSimStats> stats_;
     std::vector<std::string> messages_;

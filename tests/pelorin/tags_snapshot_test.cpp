@@ -241,7 +241,7 @@ TEST_F(Snapshot, EveryNameAndIdTheServerHandsOutIsFreed) {
         items += map.Size();
     }
     EXPECT_EQ(262u, items);
-    EXPECT_EQ(0, watch.Outstanding());
+    EXPECT_EQ(0, watch.Live());
 }
 
 TEST_F(Snapshot, ANextClaimingMoreNamesThanAskedIsReadOnlyAsFarAsAsked) {
@@ -255,7 +255,7 @@ TEST_F(Snapshot, ANextClaimingMoreNamesThanAskedIsReadOnlyAsFarAsAsked) {
     ASSERT_EQ(250u, top->Leaves().size());
     EXPECT_EQ(250u, map_.Size());
     EXPECT_EQ("Bulk.Item101", top->Leaves()[100]->ItemId());
-    EXPECT_EQ(0, watch.Outstanding());
+    EXPECT_EQ(0, watch.Live());
 }
 
 TEST_F(Snapshot, NamesTheServerHandsOutAsNullAreSkipped) {

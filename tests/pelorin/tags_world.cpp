@@ -1,114 +1,12 @@
 #include "tags_world.h"
 
 #include <algorithm>
-#include <mutex>
-#include <set>
 
-#include "config.h"
-#include "fw/resources.h"
-#include "registration.h"
+#include "counted_object.h"
 #include "session/ansi_text.h"
 
 namespace tagtest {
 namespace {
-
-// Every test process holds this event while it runs; the last one to go removes the world.
-const wchar_t kUsers[] = L"PelorinTagsWorldUsers";
-const wchar_t kLock[] = L"PelorinTagsWorldLock";
-
-std::wstring DosPath(const std::string& unixPath) {
-    using ToDos = LPWSTR(CDECL*)(LPCSTR);
-    auto toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-    if (toDos) {
-        if (LPWSTR dos = toDos(unixPath.c_str())) {
-            std::wstring out = dos;
-            HeapFree(GetProcessHeap(), 0, dos);
-            return out;
-        }
-    }
-    return opcsim::Widen(unixPath);
-}
-
-class TagWorldEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-        // pelorin's string table is linked into the test program, as into the plug-in.
-        ASSERT_TRUE(fw::InitExtensionModule(extension_, GetModuleHandleW(nullptr)));
-        fw::AddResourceModule(extension_);
-        file_ = DosPath(TAGS_TEST_WORLD);
-        lock_ = CreateMutexW(nullptr, FALSE, kLock);
-        ASSERT_NE(lock_, nullptr);
-        WaitForSingleObject(lock_, INFINITE);
-        if (HANDLE other = OpenEventW(SYNCHRONIZE, FALSE, kUsers)) {
-            CloseHandle(other); // registered by a test process that still runs
-        } else {
-            std::string error;
-            auto world = opcsim::LoadWorldFile(file_, error);
-            EXPECT_TRUE(world) << error;
-            if (world) {
-                const opcsim::Binaries binaries{ProgramDirectory() + L"opcsim.dll",
-                                                ProgramDirectory() + L"opcsimsrv.exe"};
-                EXPECT_TRUE(opcsim::RegisterWorld(*world, file_, binaries, error)) << error;
-            }
-        }
-        users_ = CreateEventW(nullptr, TRUE, FALSE, kUsers);
-        ReleaseMutex(lock_);
-    }
-
-    void TearDown() override {
-        WaitForSingleObject(lock_, INFINITE);
-        CloseHandle(users_);
-        if (HANDLE other = OpenEventW(SYNCHRONIZE, FALSE, kUsers))
-            CloseHandle(other);
-        else
-            opcsim::UnregisterWorld(file_);
-        ReleaseMutex(lock_);
-        CloseHandle(lock_);
-        fw::TermExtensionModule(extension_);
-        OleUninitialize();
-    }
-
-private:
-    fw::ExtensionModule extension_;
-    std::wstring file_;
-    HANDLE lock_ = nullptr;
-    HANDLE users_ = nullptr;
-};
-
-::testing::Environment* const gEnvironment =
-    ::testing::AddGlobalTestEnvironment(new TagWorldEnvironment);
-
-// ------------------------------------------------------------------ recording browse interface
-
-template <class Interface> class Counted : public Interface {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(Interface))) {
-            *object = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&references_));
-    }
-    STDMETHODIMP_(ULONG) Release() override {
-        const LONG count = InterlockedDecrement(&references_);
-        if (count == 0)
-            delete this;
-        return static_cast<ULONG>(count);
-    }
-    virtual ~Counted() = default;
-
-private:
-    LONG references_ = 0;
-};
 
 std::string Narrow(const wchar_t* wide) {
     return wide ? pelorin::WideToAnsi(wide) : std::string("(null)");
@@ -122,7 +20,7 @@ std::string Failure(HRESULT hr) {
     return SUCCEEDED(hr) ? " success" : " refused";
 }
 
-class RecordingEnum final : public Counted<IEnumString> {
+class RecordingEnum final : public simtest::CountedObject<IEnumString> {
 public:
     RecordingEnum(ComPtr<IEnumString> inner, CallLog& log) : inner_(std::move(inner)), log_(log) {}
     STDMETHODIMP Next(ULONG count, LPOLESTR* names, ULONG* fetched) override {
@@ -143,7 +41,7 @@ private:
     CallLog& log_;
 };
 
-class RecordingBrowse final : public Counted<IOPCBrowseServerAddressSpace> {
+class RecordingBrowse final : public simtest::CountedObject<IOPCBrowseServerAddressSpace> {
 public:
     RecordingBrowse(IOPCBrowseServerAddressSpace* inner, CallLog& log) : inner_(inner), log_(log) {}
     STDMETHODIMP QueryOrganization(OPCNAMESPACETYPE* type) override {
@@ -169,10 +67,8 @@ public:
         log_.push_back(text + Failure(hr));
         if (names) {
             *names = nullptr;
-            if (inner) {
-                ComPtr<IEnumString> wrapped(new RecordingEnum(inner, log_));
-                *names = wrapped.Detach();
-            }
+            if (inner)
+                *names = simtest::MakeObject<RecordingEnum>(inner, log_).Detach();
         }
         return hr;
     }
@@ -192,86 +88,7 @@ private:
 
 } // namespace
 
-// ------------------------------------------------------------------ task memory watch
-
-// COM may allocate task memory on its own threads (a local server's calls), so the set is locked.
-class TaskMemoryWatch::Spy final : public Counted<IMallocSpy> {
-public:
-    STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T request) override { return request; }
-    STDMETHODIMP_(void*) PostAlloc(void* actual) override {
-        if (actual) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            live_.insert(actual);
-        }
-        return actual;
-    }
-    STDMETHODIMP_(void*) PreFree(void* request, BOOL) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        live_.erase(request);
-        return request;
-    }
-    STDMETHODIMP_(void) PostFree(BOOL) override {}
-    STDMETHODIMP_(SIZE_T) PreRealloc(void* request, SIZE_T size, void** newRequest, BOOL) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        live_.erase(request);
-        *newRequest = request;
-        return size;
-    }
-    STDMETHODIMP_(void*) PostRealloc(void* actual, BOOL) override {
-        if (actual) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            live_.insert(actual);
-        }
-        return actual;
-    }
-    STDMETHODIMP_(void*) PreGetSize(void* request, BOOL) override { return request; }
-    STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T actual, BOOL) override { return actual; }
-    STDMETHODIMP_(void*) PreDidAlloc(void* request, BOOL) override { return request; }
-    STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int actual) override { return actual; }
-    STDMETHODIMP_(void) PreHeapMinimize() override {}
-    STDMETHODIMP_(void) PostHeapMinimize() override {}
-
-    long Live() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return static_cast<long>(live_.size());
-    }
-
-private:
-    std::mutex mutex_;
-    std::set<void*> live_;
-};
-
-TaskMemoryWatch::TaskMemoryWatch() : spy_(new Spy) {
-    spy_->AddRef();
-    if (FAILED(CoRegisterMallocSpy(spy_))) {
-        spy_->Release();
-        spy_ = nullptr;
-    }
-}
-
-TaskMemoryWatch::~TaskMemoryWatch() {
-    if (spy_) {
-        CoRevokeMallocSpy();
-        spy_->Release();
-    }
-}
-
-bool TaskMemoryWatch::Active() const {
-    return spy_ != nullptr;
-}
-
-long TaskMemoryWatch::Outstanding() const {
-    return spy_ ? spy_->Live() : -1;
-}
-
 // ------------------------------------------------------------------ servers
-
-std::wstring ProgramDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text = path;
-    return text.substr(0, text.find_last_of(L"\\/") + 1);
-}
 
 std::wstring Wide(const std::string& ansi) {
     return pelorin::AnsiToWide(ansi);
@@ -283,24 +100,20 @@ std::string Ansi(const std::wstring& wide) {
 
 ServerUnderTest::ServerUnderTest(const wchar_t* progId) {
     ComPtr<IUnknown> server;
-    if (FAILED(opctest::CreateServer(progId, IID_PPV_ARGS(&server))))
+    if (FAILED(simtest::CreateServer(progId, IID_PPV_ARGS(&server))))
         return;
-    stats = opctest::StatsOf(server.Get());
+    stats = simtest::StatsOf(server.Get());
     server.As(&browse);
 }
 
 std::vector<std::wstring> ServerUnderTest::BranchesHere() const {
-    ComPtr<IEnumString> names;
-    if (!browse || FAILED(browse->BrowseOPCItemIDs(OPC_BRANCH, L"*", VT_EMPTY, 0, &names)) ||
-        !names)
-        return {};
-    return opctest::ReadAll(names.Get(), 100);
+    return browse ? simtest::Browse(browse.Get(), OPC_BRANCH) : std::vector<std::wstring>();
 }
 
 ::testing::AssertionResult ServerUnderTest::ReleaseAndExpectNothingOutstanding() {
     browse.Reset();
-    const opctest::Outstanding left = opctest::OutstandingOf(stats.Get());
-    if (left.objects == 0 && left.references == 0 && left.sinks == 0)
+    const simtest::Outstanding left = simtest::OutstandingOf(stats.Get());
+    if (left.None())
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << "the server still holds objects=" << left.objects << " references=" << left.references
@@ -313,7 +126,7 @@ std::vector<std::wstring> PlantRootBranches() {
 }
 
 ComPtr<IOPCBrowseServerAddressSpace> Recording(IOPCBrowseServerAddressSpace* inner, CallLog& log) {
-    return ComPtr<IOPCBrowseServerAddressSpace>(new RecordingBrowse(inner, log));
+    return simtest::MakeObject<RecordingBrowse>(inner, log);
 }
 
 std::vector<std::string> ItemIds(const pelorin::BrowseNode::List& list) {

@@ -1,7 +1,6 @@
-// What the tag tests share: the simulated servers of worlds/tags.json, registered while any test
-// process of these programs runs; COM and pelorin's string table for the test thread; a server
-// under test with its counters; a watch on task memory; and a browse interface that records
-// every call our code makes on the way to the simulated server.
+// What the tag tests share besides their environment (plugin_environment.cpp, with the
+// simulated servers of worlds/tags.json): a server under test with its counters, and a browse
+// interface that records every call our code makes on the way to the simulated server.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,15 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "com_helpers.h"
+#include "sim_server.h"
 #include "tags/browse_node.h"
+#include "task_memory.h"
 
 namespace tagtest {
 
 using Microsoft::WRL::ComPtr;
 
-// The directory of the test program (with its trailing backslash).
-std::wstring ProgramDirectory();
 // Texts in the ANSI code page, as the plug-in has them (narrow literals here are UTF-8).
 std::wstring Wide(const std::string& ansi);
 std::string Ansi(const std::wstring& wide);
@@ -32,7 +30,7 @@ class ServerUnderTest {
 public:
     explicit ServerUnderTest(const wchar_t* progId);
     bool Ready() const { return browse != nullptr && stats != nullptr; }
-    long Calls(const wchar_t* method) const { return opctest::CallsOf(stats.Get(), method); }
+    long Calls(const wchar_t* method) const { return simtest::CallsOf(stats.Get(), method); }
     long Nexts() const { return Calls(L"IEnumString::Next"); }
     long Moves() const { return Calls(L"IOPCBrowseServerAddressSpace::ChangeBrowsePosition"); }
     long Listings() const { return Calls(L"IOPCBrowseServerAddressSpace::BrowseOPCItemIDs"); }
@@ -49,19 +47,7 @@ public:
 // The root's branches of worlds/tags.json's "plant" space, in order.
 std::vector<std::wstring> PlantRootBranches();
 
-// Counts CoTaskMemAlloc blocks that are not freed while it is registered (an IMallocSpy).
-class TaskMemoryWatch {
-public:
-    TaskMemoryWatch();
-    ~TaskMemoryWatch();
-    bool Active() const;
-    // Blocks allocated since the watch began and not yet freed.
-    long Outstanding() const;
-
-private:
-    class Spy;
-    Spy* spy_;
-};
+using simtest::TaskMemoryWatch;
 
 // One call of our code on the browse interface or one of its enumerators, as text:
 // "down Name" (result appended when it failed: "down Name refused"), "up", "branches",

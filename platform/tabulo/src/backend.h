@@ -36,6 +36,13 @@ public:
     virtual bool Insert(const std::vector<FieldValue>& values, std::wstring& error) = 0;
 };
 
+// The statements both engines take in the same words, `table` quoted already (and qualified
+// where the engine needs it): CREATE TABLE t ("a" TEXT, "b" INTEGER), and INSERT INTO t ("a",
+// "b") VALUES (?, ?), or INSERT INTO t DEFAULT VALUES for no columns.
+std::wstring CreateTableStatement(const std::wstring& table,
+                                  const std::vector<ColumnInfo>& columns);
+std::wstring InsertStatement(const std::wstring& table, const std::vector<ColumnInfo>& columns);
+
 class Backend {
 public:
     virtual ~Backend() = default;

@@ -345,33 +345,13 @@ bool OdbcBackend::LookUpByCatalog(const std::wstring& name, TableInfo& info, std
 
 bool OdbcBackend::CreateTable(const std::wstring& name, const std::vector<ColumnInfo>& columns,
                               std::wstring& error) {
-    std::wstring sql = L"CREATE TABLE " + QuoteIdentifier(name) + L" (";
-    for (size_t i = 0; i < columns.size(); ++i) {
-        if (i)
-            sql += L", ";
-        sql += QuoteIdentifier(columns[i].name);
-        sql += columns[i].kind == ColumnKind::Integer ? L" INTEGER" : L" TEXT";
-    }
-    sql += L")";
-    return Execute(sql, error);
+    return Execute(CreateTableStatement(QuoteIdentifier(name), columns), error);
 }
 
 std::unique_ptr<RowWriter> OdbcBackend::PrepareInsert(const std::wstring& table,
                                                       const std::vector<ColumnInfo>& columns,
                                                       std::wstring& error) {
-    std::wstring sql = L"INSERT INTO " + QuoteIdentifier(table) + L" (";
-    std::wstring parameters;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        if (i) {
-            sql += L", ";
-            parameters += L", ";
-        }
-        sql += QuoteIdentifier(columns[i].name);
-        parameters += L"?";
-    }
-    sql += L") VALUES (" + parameters + L")";
-    if (columns.empty())
-        sql = L"INSERT INTO " + QuoteIdentifier(table) + L" DEFAULT VALUES";
+    std::wstring sql = InsertStatement(QuoteIdentifier(table), columns);
     OdbcHandle statement;
     if (!statement.Allocate(SQL_HANDLE_STMT, connection_.get())) {
         error = Failure(connection_);

@@ -198,36 +198,18 @@ bool SqliteBackend::LookUpTable(const std::wstring& name, TableInfo& info, std::
 
 bool SqliteBackend::CreateTable(const std::wstring& name, const std::vector<ColumnInfo>& columns,
                                 std::wstring& error) {
-    std::wstring sql = L"CREATE TABLE main." + QuoteIdentifier(name) + L" (";
-    for (size_t i = 0; i < columns.size(); ++i) {
-        if (i)
-            sql += L", ";
-        sql += QuoteIdentifier(columns[i].name);
-        sql += columns[i].kind == ColumnKind::Integer ? L" INTEGER" : L" TEXT";
-    }
-    sql += L")";
+    const std::wstring sql = CreateTableStatement(L"main." + QuoteIdentifier(name), columns);
     return Execute(WideToUtf8(sql).c_str(), error);
 }
 
 std::unique_ptr<RowWriter> SqliteBackend::PrepareInsert(const std::wstring& table,
                                                         const std::vector<ColumnInfo>& columns,
                                                         std::wstring& error) {
-    std::wstring sql = L"INSERT INTO main." + QuoteIdentifier(table) + L" (";
-    std::wstring parameters;
     std::vector<ColumnKind> kinds;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        if (i) {
-            sql += L", ";
-            parameters += L", ";
-        }
-        sql += QuoteIdentifier(columns[i].name);
-        parameters += L"?";
-        kinds.push_back(columns[i].kind);
-    }
-    sql += L") VALUES (" + parameters + L")";
-    if (columns.empty())
-        sql = L"INSERT INTO main." + QuoteIdentifier(table) + L" DEFAULT VALUES";
-    const std::string utf8 = WideToUtf8(sql);
+    for (const ColumnInfo& column : columns)
+        kinds.push_back(column.kind);
+    const std::string utf8 =
+        WideToUtf8(InsertStatement(L"main." + QuoteIdentifier(table), columns));
     sqlite3_stmt* insert = nullptr;
     if (sqlite3_prepare_v2(db_, utf8.c_str(), static_cast<int>(utf8.size()), &insert, nullptr) !=
         SQLITE_OK) {
