@@ -75,6 +75,12 @@ void GridWindow::InvalidateCell(Cell cell) {
         return;
     RECT rect = layout_.CellRect(model_, cell);
     InflateRect(&rect, 2, 2); // the current cell's frame reaches over the lines
+    // A cell scrolled out of view needs no painting; asking the window system for it would
+    // cost a call per cell when a caller fills thousands of rows.
+    RECT client;
+    RECT shown;
+    if (GetClientRect(hwnd_, &client) && !IntersectRect(&shown, &rect, &client))
+        return;
     InvalidateRect(hwnd_, &rect, FALSE);
 }
 

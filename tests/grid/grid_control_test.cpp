@@ -221,4 +221,23 @@ TEST_F(GridControlTest, ThousandsOfRowsScrollToTheCellClicked) {
     });
 }
 
+TEST_F(GridControlTest, ChangedTextRepaintsItsCellOnlyWhenTheCellIsInView) {
+    Run([](GridDialog& g) {
+        ASSERT_EQ(S_OK, g.Call(grid::kSetRowCount, {500, 0}));
+        const RECT shown = g.CellRect(2, 1);
+        UpdateWindow(g.Grid());
+        RECT update;
+        ASSERT_FALSE(GetUpdateRect(g.Grid(), &update, FALSE)) << "nothing to paint yet";
+
+        g.SetText(2, 400, L"far below the view");
+        EXPECT_FALSE(GetUpdateRect(g.Grid(), &update, FALSE));
+
+        g.SetText(2, 1, L"in view");
+        ASSERT_TRUE(GetUpdateRect(g.Grid(), &update, FALSE));
+        RECT both;
+        EXPECT_TRUE(IntersectRect(&both, &update, &shown));
+        EXPECT_TRUE(EqualRect(&both, &shown)) << "the whole cell is painted again";
+    });
+}
+
 } // namespace
