@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "dialog_controls.h"
@@ -16,8 +17,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace fw {
 namespace {
-
-const wchar_t kControlProperty[] = L"fw.HostedControl";
 
 // Client site and in-place site of one control. The control asks it for its parent window and
 // its rectangle; the rest of the container's side of in-place activation has nothing to do here
@@ -204,6 +203,53 @@ bool FindEventInterface(IUnknown* object, IID& events) {
 
 } // namespace
 
+class HostedControl;
+
+namespace {
+
+// The hosted controls of this process by their window. Every call a wrapper makes looks its
+// control up (a grid filled with thousands of cells makes thousands): a window property would
+// cost a trip to the window system each time, this costs a short search.
+class ControlRegistry {
+public:
+    bool Add(HWND window, HostedControl* control) noexcept {
+        AcquireSRWLockExclusive(&lock_);
+        bool added = true;
+        try {
+            entries_.emplace_back(window, control);
+        } catch (...) {
+            added = false;
+        }
+        ReleaseSRWLockExclusive(&lock_);
+        return added;
+    }
+    void Remove(const HostedControl* control) noexcept {
+        AcquireSRWLockExclusive(&lock_);
+        entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
+                                      [&](const Entry& entry) { return entry.second == control; }),
+                       entries_.end());
+        ReleaseSRWLockExclusive(&lock_);
+    }
+    HostedControl* Find(HWND window) noexcept {
+        AcquireSRWLockShared(&lock_);
+        HostedControl* found = nullptr;
+        for (const Entry& entry : entries_)
+            if (entry.first == window)
+                found = entry.second;
+        ReleaseSRWLockShared(&lock_);
+        return found;
+    }
+
+private:
+    using Entry = std::pair<HWND, HostedControl*>;
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    std::vector<Entry> entries_;
+};
+
+ControlRegistry gControls;
+
+} // namespace
+
 class HostedControl {
 public:
     ComPtr<IOleObject> object;
@@ -245,7 +291,8 @@ HRESULT HostedControl::Start(HWND container, REFCLSID clsid, const RECT& rect, U
     if (FAILED(hr = object.As(&dispatch)))
         return hr;
     SetWindowLongPtrW(window, GWLP_ID, static_cast<LONG_PTR>(id));
-    SetPropW(window, kControlProperty, reinterpret_cast<HANDLE>(this));
+    if (!gControls.Add(window, this))
+        return E_OUTOFMEMORY;
     if (HFONT font = reinterpret_cast<HFONT>(SendMessageW(container, WM_GETFONT, 0, 0)))
         SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return ConnectEvents();
@@ -277,8 +324,7 @@ void HostedControl::Stop() {
     }
     events.Reset();
     cookie = 0;
-    if (window && IsWindow(window))
-        RemovePropW(window, kControlProperty);
+    gControls.Remove(this);
     if (object) {
         // Close deactivates the control, which destroys its window; our references go after.
         HRESULT closed = object->Close(OLECLOSE_NOSAVE);
@@ -320,7 +366,7 @@ void DestroyHostedControl(HostedControl* control) noexcept {
 HostedControl* FindHostedControl(HWND window) noexcept {
     if (!window || !IsWindow(window))
         return nullptr;
-    return static_cast<HostedControl*>(GetPropW(window, kControlProperty));
+    return gControls.Find(window);
 }
 
 HWND HostedControlWindow(const HostedControl* control) noexcept {
